@@ -1,0 +1,21 @@
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+int main(int argc, char *argv[])
+{
+    // Our own modules report warnings and above unless asked for more.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("orvendal.*.debug=false\norvendal.*.info=false"));
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("OVKS4410"));
+    QApplication::setApplicationName(QStringLiteral("OVKS4410"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvendal"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Startup startup;
+    startup.run();
+    return app.exec();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+// What the simulated liquid-crystal display shows: one text per display field,
+// plus the status line under it. Widgets only render this model.
+class DisplayModel : public QObject
+{
+    Q_OBJECT
+public:
+    // In the order the fields are blanked.
+    enum Field {
+        BANK, BANKNUM, TRUNKTYPE, ACTIVEBANK,
+        SVC_PUB, SVC_POLICE, SVC_FIRE_EMG, SVC_AIR, SVC_WX,
+        ALERT, SHIFT, CHAN, CHANLBL, FREQ, MHZ, ModMode, MUTE,
+        SCAN, MANUAL, PRI, HOLD, DELAY, DATA, LOCKOUT, SRCHDN, SEARCH, SRCHUP,
+        FieldCount
+    };
+    Q_ENUM(Field)
+
+    // Fixed texts of the display.
+    static const QString kBankRow;        // "1 2 3 ... 20"
+    static const QString kEnDashRow;      // the bank marker row with en dashes
+    static const QString kSearchDown;     // search-down arrow
+    static const QString kSearchUp;       // search-up arrow
+    static const QString kStatusDesignText;
+
+    static QString objectNameOf(Field field); // "tbBANK"
+    static QString designText(Field field);
+
+    explicit DisplayModel(QObject *parent = nullptr);
+
+    QString text(Field field) const { return m_texts[field]; }
+    void setText(Field field, const QString &text);
+    // Every field empty.
+    void blank();
+
+    QString statusLine() const { return m_status; }
+    void setStatusLine(const QString &text);
+
+    // Self-test screens; each sets only its own fields.
+    void showAllSegments();
+    void showScanScreen();
+    void showTrunkScreen();
+    void showSearchScreen();
+    void showServiceScreen();
+
+signals:
+    void textChanged(DisplayModel::Field field, const QString &text);
+    void statusLineChanged(const QString &text);
+
+private:
+    std::array<QString, FieldCount> m_texts;
+    QString m_status;
+};

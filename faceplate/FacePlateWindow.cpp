@@ -1,0 +1,365 @@
+#include "faceplate/FacePlateWindow.h"
+
+#include "faceplate/FacePlate.h"
+#include "faceplate/Twips.h"
+#include "link/CommPort.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+const QString FacePlateWindow::kCaption = QStringLiteral("VKS-4410 Valkes Communications");
+
+namespace {
+
+// The seven-segment face of the display, as near to the real panel as the
+// machine's fonts allow.
+QString lcdFamily()
+{
+    const QStringList families = QFontDatabase::families();
+    for (const QString &wanted : {QStringLiteral("LiquidCrystal"), QStringLiteral("DSEG14 Classic")}) {
+        if (families.contains(wanted))
+            return wanted;
+    }
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+}
+
+QFont panelFont(const QString &family, qreal points, bool bold)
+{
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+struct FieldSpec
+{
+    DisplayModel::Field field;
+    int left, top, width, height;
+    const char *family; // nullptr: the seven-segment face
+    qreal points;
+};
+
+// Positions in twips on the window's client area.
+const FieldSpec kFieldSpecs[] = {
+    {DisplayModel::BANK, 2400, 360, 1095, 255, "Arial", 9.75},
+    {DisplayModel::BANKNUM, 3480, 360, 4455, 255, "Arial", 9.75},
+    {DisplayModel::ACTIVEBANK, 3480, 600, 4455, 225, "Arial", 9.75},
+    {DisplayModel::TRUNKTYPE, 2400, 600, 1095, 255, "Arial", 9.75},
+    {DisplayModel::MUTE, 2400, 840, 1095, 255, "Arial", 8.25},
+    {DisplayModel::SVC_PUB, 3480, 840, 495, 255, "Arial", 8.25},
+    {DisplayModel::SVC_POLICE, 3960, 840, 735, 255, "Arial", 8.25},
+    {DisplayModel::SVC_FIRE_EMG, 4680, 840, 1095, 255, "Arial", 8.25},
+    {DisplayModel::SVC_AIR, 5760, 840, 495, 255, "Arial", 8.25},
+    {DisplayModel::SVC_WX, 6240, 840, 495, 255, "Arial", 8.25},
+    {DisplayModel::ALERT, 6720, 840, 735, 255, "Arial", 8.25},
+    {DisplayModel::SHIFT, 7440, 840, 495, 255, "Arial", 8.25},
+    {DisplayModel::CHAN, 2400, 1080, 1095, 360, nullptr, 14.25},
+    {DisplayModel::CHANLBL, 3480, 1200, 375, 255, "Arial", 9.75},
+    {DisplayModel::FREQ, 3840, 1080, 2535, 375, nullptr, 18},
+    {DisplayModel::MHZ, 6360, 1200, 495, 255, "Arial", 9.75},
+    {DisplayModel::ModMode, 6840, 1200, 1095, 255, "Arial", 9.75},
+    {DisplayModel::SCAN, 2400, 1440, 615, 255, "Arial", 9},
+    {DisplayModel::MANUAL, 3000, 1440, 855, 255, "Arial", 9},
+    {DisplayModel::PRI, 3840, 1440, 375, 255, "Arial", 9},
+    {DisplayModel::HOLD, 4200, 1440, 615, 255, "Arial", 9},
+    {DisplayModel::DELAY, 4800, 1440, 735, 255, "Arial", 8.25},
+    {DisplayModel::DATA, 5520, 1440, 615, 255, "Arial", 9},
+    {DisplayModel::LOCKOUT, 6120, 1440, 495, 255, "Arial", 9},
+    {DisplayModel::SRCHDN, 6600, 1440, 255, 255, "Arial", 9},
+    {DisplayModel::SEARCH, 6840, 1440, 855, 255, "Arial", 9},
+    {DisplayModel::SRCHUP, 7680, 1440, 255, 255, "Arial", 9},
+};
+
+struct ButtonSpec
+{
+    const char *name;
+    const char *caption;
+    const char *toolTip;
+    int left, top, width, height;
+};
+
+// The front-panel keys: function keys in two rows under the display, the mute
+// key under the volume knob, the numeric keypad on the right.
+const ButtonSpec kButtonSpecs[] = {
+    {"btnSHFT", "SHFT", "SHIFT", 2040, 2580, 975, 405},
+    {"btnSPD", "SPD", "SPEED/PRIORITY", 3240, 2580, 975, 405},
+    {"btnDLY", "DLY", "DELAY", 4320, 2580, 975, 405},
+    {"btnHOLD", "HOLD", "", 5400, 2580, 975, 405},
+    {"btnLIMIT", "LIMIT", "", 6480, 2580, 975, 405},
+    {"btnTRUNK", "TRUNK", "", 7560, 2580, 975, 405},
+    {"btnSCAN", "SCAN", "", 2040, 3300, 975, 405},
+    {"btnDATA", "DATA", "DATA/ALERT", 3240, 3300, 975, 405},
+    {"btnSKIP", "SKIP", "SKIP/LOCK OUT", 4320, 3300, 975, 405},
+    {"btnSRCH", "SRCH", "SEARCH", 5400, 3300, 975, 405},
+    {"btnSVC", "SVC", "SERVICE", 6480, 3300, 975, 405},
+    {"btnMAN", "MAN", "MANUAL", 7560, 3300, 975, 405},
+    {"btnMUTE", "MUTE", "MUTE", 600, 1500, 1095, 405},
+    {"btnNUM1", "1", "", 8760, 1800, 480, 375},
+    {"btnNUM2", "2", "", 9360, 1800, 480, 375},
+    {"btnNUM3", "3", "", 9960, 1800, 480, 375},
+    {"btnNUM4", "4", "", 8760, 2400, 480, 375},
+    {"btnNUM5", "5", "", 9360, 2400, 480, 375},
+    {"btnNUM6", "6", "", 9960, 2400, 480, 375},
+    {"btnNUM7", "7", "", 8760, 3000, 480, 375},
+    {"btnNUM8", "8", "", 9360, 3000, 480, 375},
+    {"btnNUM9", "9", "", 9960, 3000, 480, 375},
+    {"btnNUMDEC", "\u2022", "", 8760, 3660, 480, 375},
+    {"btnNUM0", "0", "", 9360, 3660, 480, 375},
+    {"btnNUME", "E", "", 9960, 3660, 480, 375},
+};
+
+struct LegendSpec
+{
+    const char *name;
+    const char *text;
+    const char *toolTip;
+    int left, top, width, height;
+};
+
+const LegendSpec kLegendSpecs[] = {
+    {"labelREMOTE", "REMOTE", "", 2040, 2040, 1095, 285},
+    {"labelPRI", "PRI", "", 3360, 2280, 735, 285},
+    {"labelALERT", " ALERT", "ALERT", 3240, 3000, 855, 285},
+    {"labelLO", "L/O", "LOCK OUT", 4320, 3000, 735, 285},
+    {"labelCLR", "CLR", "", 8640, 3360, 615, 285},
+    // Second functions of the numeric keys, above each key.
+    {"label11", "11", "", 8760, 1560, 480, 240},
+    {"label12", "12", "", 9360, 1560, 480, 240},
+    {"label13", "13", "", 9960, 1560, 480, 240},
+    {"label14", "14", "", 8760, 2160, 480, 240},
+    {"label15", "15", "", 9360, 2160, 480, 240},
+    {"label16", "16", "", 9960, 2160, 480, 240},
+    {"label17", "17", "", 8760, 2760, 480, 240},
+    {"label18", "18", "", 9360, 2760, 480, 240},
+    {"label19", "19", "", 9960, 2760, 480, 240},
+    {"label20", "20", "", 9360, 3420, 480, 240},
+};
+
+constexpr int kClientWidth = 10800;
+constexpr int kClientHeight = 4900;
+
+} // namespace
+
+FacePlateWindow::FacePlateWindow(FacePlate *plate, QWidget *parent)
+    : QMainWindow(parent)
+    , m_plate(plate)
+{
+    setObjectName(QStringLiteral("frmFacePlate1"));
+    setWindowTitle(kCaption);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_dpi = logicalDpiX();
+
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("FacePlatePanel"));
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, QColor(224, 224, 224));
+    panel->setPalette(pal);
+    panel->setFixedSize(Twips::toPixels(kClientWidth, m_dpi), Twips::toPixels(kClientHeight, m_dpi));
+    setCentralWidget(panel);
+    buildPanel(panel);
+    buildMenus();
+
+    DisplayModel *display = m_plate->display();
+    connect(display, &DisplayModel::textChanged, this,
+            [this](DisplayModel::Field f, const QString &text) { m_fields[f]->setText(text); });
+    connect(display, &DisplayModel::statusLineChanged, m_status, &QLineEdit::setText);
+
+    m_plate->setPlaceWindows([this] { placeWindows(); });
+}
+
+QRect FacePlateWindow::px(const QRect &t) const
+{
+    return Twips::rect(t.x(), t.y(), t.width(), t.height(), m_dpi);
+}
+
+QLineEdit *FacePlateWindow::makeField(QWidget *panel, const QString &name, const QString &text, const QRect &twips)
+{
+    auto *edit = new QLineEdit(text, panel);
+    edit->setObjectName(name);
+    edit->setAccessibleName(name);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setFrame(false);
+    edit->setTextMargins(0, 0, 0, 0);
+    edit->setContentsMargins(0, 0, 0, 0);
+    edit->setContextMenuPolicy(Qt::NoContextMenu);
+    edit->setGeometry(px(twips));
+    return edit;
+}
+
+QPushButton *FacePlateWindow::makeButton(QWidget *panel, const QString &name, const QString &caption,
+                                         const QString &toolTip, const QRect &twips)
+{
+    auto *button = new QPushButton(caption, panel);
+    button->setObjectName(name);
+    button->setAccessibleName(caption);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (!toolTip.isEmpty())
+        button->setToolTip(toolTip);
+    button->setGeometry(px(twips));
+    m_buttons.insert(name, button);
+    return button;
+}
+
+void FacePlateWindow::buildPanel(QWidget *panel)
+{
+    // Decorative frames of the real panel.
+    const struct { const char *name; QRect twips; } shapes[] = {
+        {"Shape1", QRect(2280, 240, 5775, 1575)},
+        {"Shape2", QRect(8520, 1440, 2040, 2700)},
+        {"Shape3", QRect(360, 1080, 1560, 2940)},
+    };
+    for (const auto &s : shapes) {
+        auto *frame = new QFrame(panel);
+        frame->setObjectName(QLatin1String(s.name));
+        frame->setFrameShape(QFrame::Box);
+        frame->setFrameShadow(QFrame::Sunken);
+        frame->setGeometry(px(s.twips));
+    }
+
+    // The orange LCD panel the display fields lie on.
+    QLineEdit *lcd = makeField(panel, QStringLiteral("Text2"), QString(), QRect(2400, 360, 5535, 1335));
+    lcd->setAccessibleName(QStringLiteral("Display"));
+    lcd->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,128,0); border: none; }"));
+
+    const QString lcd7 = lcdFamily();
+    const QString fieldStyle =
+        QStringLiteral("QLineEdit { background: rgb(255,128,0); color: black; border: none; padding: 0px; }");
+    for (const FieldSpec &spec : kFieldSpecs) {
+        const QString name = DisplayModel::objectNameOf(spec.field);
+        QLineEdit *edit = makeField(panel, name, m_plate->display()->text(spec.field),
+                                    QRect(spec.left, spec.top, spec.width, spec.height));
+        edit->setStyleSheet(fieldStyle);
+        edit->setFont(panelFont(spec.family ? QString::fromLatin1(spec.family) : lcd7, spec.points, true));
+        Qt::Alignment align = Qt::AlignHCenter;
+        if (spec.field == DisplayModel::FREQ)
+            align = Qt::AlignRight;
+        else if (spec.field == DisplayModel::ACTIVEBANK)
+            align = Qt::AlignLeft;
+        edit->setAlignment(align | Qt::AlignVCenter);
+        m_fields[spec.field] = edit;
+    }
+
+    m_status = makeField(panel, QStringLiteral("StatusLine"), m_plate->display()->statusLine(),
+                         QRect(1920, 4320, 7575, 375));
+    m_status->setFrame(true);
+    m_status->setStyleSheet(
+        QStringLiteral("QLineEdit { background: black; color: white; border: 1px solid rgb(128,128,128); }"));
+    m_status->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, false));
+    m_status->setAlignment(Qt::AlignCenter);
+
+    const QString legendStyle = QStringLiteral("QLineEdit { background: rgb(64,64,64); color: white; border: none; }");
+    for (const LegendSpec &spec : kLegendSpecs) {
+        QLineEdit *legend = makeField(panel, QLatin1String(spec.name), QLatin1String(spec.text),
+                                      QRect(spec.left, spec.top, spec.width, spec.height));
+        legend->setStyleSheet(legendStyle);
+        legend->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, true));
+        legend->setAlignment(Qt::AlignCenter);
+        if (*spec.toolTip)
+            legend->setToolTip(QLatin1String(spec.toolTip));
+    }
+
+    // The knobs' captions.
+    const struct { const char *name; const char *text; QRect twips; qreal points; } knobs[] = {
+        {"Text17", "VOLUME", QRect(600, 1200, 1095, 195), 8.25},
+        {"Text18", "SQUELCH", QRect(600, 2760, 1095, 195), 8.25},
+        {"Text20", "-", QRect(480, 2040, 255, 285), 15.75},
+        {"Text22", "+", QRect(1560, 2040, 255, 285), 15.75},
+        {"Text21", "-", QRect(480, 3600, 255, 285), 15.75},
+        {"Text19", "+", QRect(1560, 3600, 255, 285), 15.75},
+    };
+    for (const auto &k : knobs) {
+        QLineEdit *edit = makeField(panel, QLatin1String(k.name), QLatin1String(k.text), k.twips);
+        edit->setStyleSheet(legendStyle);
+        edit->setFont(panelFont(k.points > 10 ? QStringLiteral("Arial") : QStringLiteral("MS Sans Serif"),
+                                k.points, true));
+        edit->setAlignment(Qt::AlignCenter);
+    }
+
+    // Static captions of the panel.
+    const struct { const char *name; const char *text; QRect twips; qreal points; } captions[] = {
+        {"Label3", "VKS-4410 ", QRect(8400, 240, 2280, 360), 14},
+        {"Label1", "DUAL TRUNKING", QRect(8400, 600, 2280, 255), 9},
+        {"Label2", "1000 CHANNELS", QRect(8400, 840, 2280, 255), 9},
+        {"lblBrand", "VALKES", QRect(360, 240, 1800, 480), 16},
+        {"lblWeb", "www.valkes.example", QRect(360, 720, 1800, 255), 7.5},
+    };
+    for (const auto &c : captions) {
+        auto *label = new QLabel(QLatin1String(c.text), panel);
+        label->setObjectName(QLatin1String(c.name));
+        label->setFont(panelFont(QStringLiteral("Arial"), c.points, true));
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(px(c.twips));
+    }
+
+    for (const ButtonSpec &spec : kButtonSpecs) {
+        QPushButton *button = makeButton(panel, QLatin1String(spec.name), QString::fromUtf8(spec.caption),
+                                         QLatin1String(spec.toolTip),
+                                         QRect(spec.left, spec.top, spec.width, spec.height));
+        button->setFont(panelFont(QStringLiteral("Arial"), 8.25, true));
+    }
+    m_buttons.value(QStringLiteral("btnMUTE"))
+        ->setStyleSheet(QStringLiteral("QPushButton { background: rgb(200,0,0); color: white; }"));
+}
+
+QMenu *FacePlateWindow::menu(const QString &objectName) const
+{
+    return menuBar()->findChild<QMenu *>(objectName);
+}
+
+void FacePlateWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File"));
+    QAction *exit = file->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("File_Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    connect(exit, &QAction::triggered, this, [this] {
+        m_plate->shutdown();
+        QApplication::quit();
+    });
+
+    QMenu *port = bar->addMenu(QStringLiteral("&Port Setup"));
+    port->setObjectName(QStringLiteral("COM_Options"));
+    QAction *comPort = port->addAction(QStringLiteral("Com Port"));
+    comPort->setObjectName(QStringLiteral("mnuCom_Port"));
+    comPort->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(comPort, &QAction::triggered, m_plate, &FacePlate::mnuComPort);
+    QAction *comSpeed = port->addAction(QStringLiteral("Port Speed"));
+    comSpeed->setObjectName(QStringLiteral("mnuCom_Speed"));
+    comSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(comSpeed, &QAction::triggered, m_plate, &FacePlate::mnuComSpeed);
+}
+
+void FacePlateWindow::load()
+{
+    m_plate->load();
+}
+
+void FacePlateWindow::placeWindows()
+{
+    move(0, 0);
+    show();
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void FacePlateWindow::closeEvent(QCloseEvent *event)
+{
+    m_plate->shutdown();
+    emit closing();
+    event->accept();
+}

@@ -1,0 +1,115 @@
+#include "link/CommPort.h"
+
+#include "link/Protocol.h"
+
+Q_LOGGING_CATEGORY(lcLink, "orvendal.link")
+
+bool SerialSettings::parse(const QString &text, SerialSettings *out)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok = false;
+    SerialSettings s;
+    s.baud = parts[0].toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return false;
+    if (parts[1].size() != 1 || !QStringLiteral("NEOMS").contains(parts[1].at(0).toUpper()))
+        return false;
+    s.parity = parts[1].at(0).toUpper().toLatin1();
+    s.dataBits = parts[2].toInt(&ok);
+    if (!ok || s.dataBits < 5 || s.dataBits > 8)
+        return false;
+    s.stopBits = parts[3].toInt(&ok);
+    if (!ok || (s.stopBits != 1 && s.stopBits != 2))
+        return false;
+    *out = s;
+    return true;
+}
+
+CommPort::CommPort(QObject *parent)
+    : QObject(parent)
+{
+}
+
+CommPort::~CommPort() = default;
+
+void CommPort::setSettings(const QString &settings)
+{
+    m_settings = settings;
+    if (!m_open)
+        return;
+    SerialSettings parsed;
+    if (!SerialSettings::parse(settings, &parsed) || !applySettings(parsed))
+        qCWarning(lcLink) << "could not apply settings" << settings << "to" << deviceName();
+}
+
+QString CommPort::deviceName() const
+{
+    if (m_resolver)
+        return m_resolver(m_commPort);
+    return QStringLiteral("COM%1").arg(m_commPort);
+}
+
+bool CommPort::open()
+{
+    if (m_open)
+        return true;
+    m_error.clear();
+    SerialSettings parsed;
+    if (!SerialSettings::parse(m_settings, &parsed)) {
+        m_error = tr("invalid settings \"%1\"").arg(m_settings);
+        return false;
+    }
+    const QString device = deviceName();
+    QString error;
+    if (!openDevice(device, parsed, &error)) {
+        m_error = error.isEmpty() ? tr("unknown error") : error;
+        qCWarning(lcLink) << "could not open" << device << ":" << m_error;
+        return false;
+    }
+    m_open = true;
+    m_commEvent = comEvNone;
+    qCInfo(lcLink) << "opened" << device << "at" << m_settings;
+    emit openChanged(true);
+    return true;
+}
+
+void CommPort::close()
+{
+    if (!m_open)
+        return;
+    closeDevice();
+    m_open = false;
+    qCInfo(lcLink) << "closed" << deviceName();
+    emit openChanged(false);
+}
+
+void CommPort::write(const QByteArray &bytes)
+{
+    if (!m_open)
+        return;
+    m_bytesWritten += bytes.size();
+    writeDevice(bytes);
+}
+
+void CommPort::send(const QString &command)
+{
+    qCDebug(lcLink) << "send" << command;
+    write(Protocol::frame(command));
+}
+
+QByteArray CommPort::input()
+{
+    if (!m_open)
+        return {};
+    const QByteArray bytes = readDevice();
+    m_bytesRead += bytes.size();
+    return bytes;
+}
+
+void CommPort::notifyReceived()
+{
+    m_commEvent = comEvReceive;
+    emit received();
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcLink)
+
+// Line settings parsed from a settings string such as "9600,N,8,1".
+struct SerialSettings
+{
+    int baud = 0;
+    char parity = 'N';
+    int dataBits = 8;
+    int stopBits = 1;
+
+    static bool parse(const QString &text, SerialSettings *out);
+};
+
+// The program's serial control: one per window that talks to the scanner.
+// Mirrors what the program needs of a serial line: a port number and a
+// settings string set before opening, open/close, writing a whole frame,
+// reading everything that has arrived, and a receive event that is raised
+// from the first received byte on.
+class CommPort : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int comEvNone = 0;
+    static constexpr int comEvReceive = 2;
+
+    using DeviceResolver = std::function<QString(int comPort)>;
+
+    explicit CommPort(QObject *parent = nullptr);
+    ~CommPort() override;
+
+    void setCommPort(int port) { m_commPort = port; }
+    int commPort() const { return m_commPort; }
+
+    // Applied at once when the port is open, otherwise at the next open.
+    void setSettings(const QString &settings);
+    QString settings() const { return m_settings; }
+
+    void setDeviceResolver(DeviceResolver resolver) { m_resolver = std::move(resolver); }
+    QString deviceName() const;
+
+    // PortOpen = true. On failure the port stays closed and errorString() says why.
+    bool open();
+    // PortOpen = false.
+    void close();
+    bool isOpen() const { return m_open; }
+    QString errorString() const { return m_error; }
+
+    // Output: writes the bytes as they are. Ignored while the port is closed.
+    void write(const QByteArray &bytes);
+    // Writes one framed command (text plus carriage return).
+    void send(const QString &command);
+
+    // Input: every byte waiting, or nothing.
+    QByteArray input();
+    // comEvReceive once anything was received since the port opened.
+    int commEvent() const { return m_commEvent; }
+
+    // Totals since construction, for measurements.
+    qint64 bytesWritten() const { return m_bytesWritten; }
+    qint64 bytesRead() const { return m_bytesRead; }
+
+signals:
+    // New bytes are waiting to be read.
+    void received();
+    // The port was opened or closed.
+    void openChanged(bool open);
+
+protected:
+    virtual bool openDevice(const QString &device, const SerialSettings &settings, QString *error) = 0;
+    virtual void closeDevice() = 0;
+    virtual bool applySettings(const SerialSettings &settings) = 0;
+    virtual void writeDevice(const QByteArray &bytes) = 0;
+    virtual QByteArray readDevice() = 0;
+
+    // Implementations call this when bytes arrive.
+    void notifyReceived();
+
+private:
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    DeviceResolver m_resolver;
+    bool m_open = false;
+    QString m_error;
+    int m_commEvent = comEvNone;
+    qint64 m_bytesWritten = 0;
+    qint64 m_bytesRead = 0;
+};

@@ -1,0 +1,34 @@
+# Shared by scripts/demo and scripts/test: make sure the Debian packages the
+# build needs are installed, then configure and build.
+
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg)
+
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${ORVENDAL_PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    else
+        echo "These Debian packages are needed: ${missing[*]}" >&2
+        echo "Install them with:" >&2
+        echo "    sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+# build DIR [cmake options...]
+build_tree() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc 2>/dev/null || echo 2)"
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A settings store in a temporary file, so tests never touch the user's own.
+struct TempSettings
+{
+    QTemporaryDir dir;
+    std::unique_ptr<QSettings> store;
+
+    TempSettings()
+        : store(std::make_unique<QSettings>(dir.filePath(QStringLiteral("OVKS4410.conf")), QSettings::IniFormat))
+    {
+    }
+    QSettings *operator->() { return store.get(); }
+    QSettings &operator*() { return *store; }
+};
+
+// A prompt function that gives the listed answers in turn (then "") and
+// records every prompt it was asked.
+struct ScriptedPrompt
+{
+    ScriptedPrompt() = default;
+    explicit ScriptedPrompt(QStringList list)
+        : answers(std::move(list))
+    {
+    }
+
+    QStringList answers;
+    QStringList asked; // prompt texts
+    QStringList titles;
+    QStringList defaults;
+
+    auto fn()
+    {
+        return [this](const QString &prompt, const QString &title, const QString &def) {
+            asked << prompt;
+            titles << title;
+            defaults << def;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+    }
+};
