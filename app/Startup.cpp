@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/AppInfo.h"
 #include "faceplate/FacePlate.h"
 #include "faceplate/FacePlateWindow.h"
 #include "link/Prompter.h"
@@ -43,7 +44,7 @@ void Startup::showFacePlate()
 
     m_store = std::make_unique<QSettings>();
     m_port = std::make_unique<SerialCommPort>();
-    m_plate = std::make_unique<FacePlate>(m_port.get(), m_store.get());
+    m_plate = std::make_unique<FacePlate>(m_port.get(), m_store.get(), AppInfo::databasePath());
     m_window = std::make_unique<FacePlateWindow>(m_plate.get());
     m_plate->setPrompt(Prompter::inputBox(nullptr));
     m_plate->setMessage(Prompter::messageBox(m_window.get()));

@@ -141,3 +141,47 @@ void DisplayModel::showServiceScreen()
     setText(SRCHUP, kSearchUp);
     setText(SEARCH, QStringLiteral("SEARCH"));
 }
+
+void DisplayModel::clearDisplay(bool shiftOn)
+{
+    for (int f = 0; f < FieldCount; ++f)
+        setText(Field(f), f == SHIFT && shiftOn ? QStringLiteral("SFT") : QString());
+}
+
+void DisplayModel::showScanTemplate()
+{
+    setText(BANK, QStringLiteral("BANK"));
+    setText(BANKNUM, kBankRow);
+    setText(CHANLBL, QStringLiteral("CH"));
+    setText(FREQ, QStringLiteral(" SCAN  "));
+    setText(MHZ, QStringLiteral("MHz"));
+    setText(SCAN, QStringLiteral("SCAN"));
+}
+
+void DisplayModel::showManualTemplate()
+{
+    setText(BANK, QStringLiteral("BANK"));
+    setText(BANKNUM, kBankRow);
+    setText(CHANLBL, QStringLiteral("CH"));
+    setText(MHZ, QStringLiteral("MHz"));
+    setText(MANUAL, QStringLiteral("MANUAL"));
+}
+
+void DisplayModel::showSearchTemplate()
+{
+    setText(FREQ, QStringLiteral(" 1300.000"));
+    setText(MHZ, QStringLiteral("MHz"));
+    setText(SCAN, QStringLiteral("SCAN"));
+    setText(SRCHDN, kSearchDown);
+    setText(SEARCH, QStringLiteral("SEARCH"));
+    setText(SRCHUP, kSearchUp);
+}
+
+void DisplayModel::showTrunkSearchTemplate()
+{
+    setText(BANK, QString());
+    setText(BANKNUM, kBankRow);
+    setText(TRUNKTYPE, QStringLiteral("  TRUNK"));
+    setText(FREQ, QStringLiteral("    -- --- "));
+    setText(SEARCH, QStringLiteral("SEARCH"));
+}

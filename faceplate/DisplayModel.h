@@ -48,6 +48,14 @@ public:
     void showSearchScreen();
     void showServiceScreen();
 
+    // Display blocks of the poll loop. clearDisplay empties every field but
+    // shows the shift indicator while shift is on.
+    void clearDisplay(bool shiftOn);
+    void showScanTemplate();
+    void showManualTemplate();
+    void showSearchTemplate();
+    void showTrunkSearchTemplate();
+
 signals:
     void textChanged(DisplayModel::Field field, const QString &text);
     void statusLineChanged(const QString &text);

@@ -1,7 +1,12 @@
 #include "faceplate/FacePlate.h"
 
+#include "faceplate/AuxLookups.h"
 #include "faceplate/CommandSequence.h"
+#include "faceplate/Keyboard.h"
+#include "faceplate/Keypad.h"
+#include "faceplate/PollLoop.h"
 #include "faceplate/SelfTest.h"
+#include "transfer/ChannelDatabase.h"
 #include "link/CommPort.h"
 #include "link/Protocol.h"
 
@@ -14,18 +19,26 @@ namespace {
 constexpr int kResumeDigitPauseMs = 50;
 } // namespace
 
-FacePlate::FacePlate(CommPort *port, QSettings *store, QObject *parent)
+FacePlate::FacePlate(CommPort *port, QSettings *store, const QString &databasePath, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_store(store)
+    , m_database(std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups")))
+    , m_keypad(std::make_unique<Keypad>(this))
+    , m_keyboard(new Keyboard(this, this))
     , m_selfTest(new SelfTest(&m_display, this))
 {
+    m_lookups = std::make_unique<AuxLookups>(&m_aux, m_database.get(),
+                                             [this](const QString &text) { m_display.setStatusLine(text); });
     QSettings *settings = m_store;
     m_port->setDeviceResolver([settings](int n) { return LinkSettings::deviceFor(*settings, n); });
     connect(m_selfTest, &SelfTest::finished, this, &FacePlate::startPolling);
 }
 
-FacePlate::~FacePlate() = default;
+FacePlate::~FacePlate()
+{
+    stopPolling();
+}
 
 void FacePlate::setState(State state)
 {
@@ -71,8 +84,21 @@ void FacePlate::load()
 
 void FacePlate::startPolling()
 {
+    stopPolling();
     setState(State::Polling);
+    m_poll = new PollLoop(this, this);
     emit pollingStarted();
+    m_poll->start();
+}
+
+void FacePlate::stopPolling()
+{
+    if (!m_poll)
+        return;
+    m_poll->stop();
+    m_poll->deleteLater();
+    m_poll = nullptr;
+    emit pollingStopped();
 }
 
 void FacePlate::suspend()
@@ -80,16 +106,13 @@ void FacePlate::suspend()
     if (m_resume)
         m_resume->abort();
     delete m_resume;
-    const bool wasPolling = m_state == State::Polling;
+    stopPolling();
     setState(State::Suspended);
-    if (wasPolling)
-        emit pollingStopped();
 }
 
 void FacePlate::resume()
 {
-    if (m_state == State::Polling)
-        emit pollingStopped();
+    stopPolling();
     if (m_resume) {
         m_resume->abort();
         delete m_resume;
@@ -123,8 +146,7 @@ void FacePlate::shutdown()
 {
     if (m_resume)
         m_resume->abort();
-    if (m_state == State::Polling)
-        emit pollingStopped();
+    stopPolling();
     setState(State::Ended);
     if (m_port->isOpen())
         m_port->close();

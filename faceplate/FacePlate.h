@@ -1,19 +1,27 @@
 #pragma once
 
+#include "faceplate/AuxDisplayModel.h"
 #include "faceplate/DisplayModel.h"
 #include "link/LinkSettings.h"
 #include "link/Prompter.h"
+#include "link/ReplyBuffer.h"
 
 #include <QLoggingCategory>
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcFacePlate)
 
+class AuxLookups;
+class ChannelDatabase;
 class CommPort;
 class CommandSequence;
+class Keyboard;
+class Keypad;
+class PollLoop;
 class QSettings;
 class SelfTest;
 
@@ -27,11 +35,19 @@ public:
     enum class State { Created, Loading, SelfTest, Resuming, Polling, Suspended, Ended };
     Q_ENUM(State)
 
-    // The port and the settings store stay owned by the caller.
-    FacePlate(CommPort *port, QSettings *store, QObject *parent = nullptr);
+    // The port and the settings store stay owned by the caller. The channel
+    // database file is databasePath.
+    FacePlate(CommPort *port, QSettings *store, const QString &databasePath, QObject *parent = nullptr);
     ~FacePlate() override;
 
     DisplayModel *display() { return &m_display; }
+    AuxDisplayModel *aux() { return &m_aux; }
+    AuxLookups *lookups() const { return m_lookups.get(); }
+    ChannelDatabase *database() const { return m_database.get(); }
+    Keypad *keypad() const { return m_keypad.get(); }
+    Keyboard *keyboard() const { return m_keyboard; }
+    // The poll loop of the current run; null while not polling.
+    PollLoop *pollLoop() const { return m_poll; }
     CommPort *port() const { return m_port; }
     LinkSettings &link() { return m_link; }
     QSettings *store() const { return m_store; }
@@ -68,6 +84,8 @@ public:
     int ManualChannel = 0;
     QString NextQuery;
     QString SavedChannel;
+    QString CurrentTalkgroup;
+    ReplyBuffer RxBuffer;
 
 signals:
     void stateChanged(FacePlate::State state);
@@ -80,10 +98,17 @@ private:
     void applyPortSettings();
     bool openPort(bool again);
     void startPolling();
+    void stopPolling();
 
     CommPort *m_port;
     QSettings *m_store;
     DisplayModel m_display;
+    AuxDisplayModel m_aux;
+    std::unique_ptr<ChannelDatabase> m_database;
+    std::unique_ptr<AuxLookups> m_lookups;
+    std::unique_ptr<Keypad> m_keypad;
+    Keyboard *m_keyboard;
+    PollLoop *m_poll = nullptr;
     LinkSettings m_link;
     PromptFn m_prompt;
     MessageFn m_message;

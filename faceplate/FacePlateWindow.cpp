@@ -1,6 +1,10 @@
 #include "faceplate/FacePlateWindow.h"
 
+#include "faceplate/AuxDisplayWindow.h"
 #include "faceplate/FacePlate.h"
+#include "faceplate/Keyboard.h"
+#include "faceplate/Keypad.h"
+#include "faceplate/LcdFont.h"
 #include "faceplate/Twips.h"
 #include "link/CommPort.h"
 
@@ -18,18 +22,6 @@
 const QString FacePlateWindow::kCaption = QStringLiteral("VKS-4410 Valkes Communications");
 
 namespace {
-
-// The seven-segment face of the display, as near to the real panel as the
-// machine's fonts allow.
-QString lcdFamily()
-{
-    const QStringList families = QFontDatabase::families();
-    for (const QString &wanted : {QStringLiteral("LiquidCrystal"), QStringLiteral("DSEG14 Classic")}) {
-        if (families.contains(wanted))
-            return wanted;
-    }
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-}
 
 QFont panelFont(const QString &family, qreal points, bool bold)
 {
@@ -152,9 +144,14 @@ constexpr int kClientHeight = 4900;
 FacePlateWindow::FacePlateWindow(FacePlate *plate, QWidget *parent)
     : QMainWindow(parent)
     , m_plate(plate)
+    , m_auxWindow(new AuxDisplayWindow(plate->aux(), this))
 {
     setObjectName(QStringLiteral("frmFacePlate1"));
     setWindowTitle(kCaption);
+    // The panel's faces, where the machine has no font of that name.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_dpi = logicalDpiX();
 
@@ -175,6 +172,34 @@ FacePlateWindow::FacePlateWindow(FacePlate *plate, QWidget *parent)
     connect(display, &DisplayModel::statusLineChanged, m_status, &QLineEdit::setText);
 
     m_plate->setPlaceWindows([this] { placeWindows(); });
+
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        const QString name = it.key();
+        connect(it.value(), &QPushButton::clicked, this, [this, name] { m_plate->keypad()->press(name); });
+    }
+
+    // The faceplate sees every key before anything on it does.
+    setFocusPolicy(Qt::StrongFocus);
+    installEventFilter(this);
+    panel->installEventFilter(this);
+}
+
+bool FacePlateWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        m_plate->keyboard()->key(Keyboard::fromEvent(static_cast<QKeyEvent *>(event)));
+        return true;
+    }
+    if (event->type() == QEvent::KeyRelease)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FacePlateWindow::showAuxDisplay()
+{
+    m_auxWindow->show();
+    activateWindow();
+    raise();
 }
 
 QRect FacePlateWindow::px(const QRect &t) const
@@ -232,7 +257,7 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     lcd->setAccessibleName(QStringLiteral("Display"));
     lcd->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,128,0); border: none; }"));
 
-    const QString lcd7 = lcdFamily();
+    const QString lcd7 = LcdFont::family();
     const QString fieldStyle =
         QStringLiteral("QLineEdit { background: rgb(255,128,0); color: black; border: none; padding: 0px; }");
     for (const FieldSpec &spec : kFieldSpecs) {
@@ -341,6 +366,13 @@ void FacePlateWindow::buildMenus()
     comSpeed->setObjectName(QStringLiteral("mnuCom_Speed"));
     comSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(comSpeed, &QAction::triggered, m_plate, &FacePlate::mnuComSpeed);
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    QAction *aux = view->addAction(QStringLiteral("Aux Display"));
+    aux->setObjectName(QStringLiteral("mnuAuxDisp"));
+    aux->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    connect(aux, &QAction::triggered, this, &FacePlateWindow::showAuxDisplay);
 }
 
 void FacePlateWindow::load()
@@ -352,6 +384,8 @@ void FacePlateWindow::placeWindows()
 {
     move(0, 0);
     show();
+    m_auxWindow->move(0, Twips::toPixels(5506, m_dpi));
+    m_auxWindow->show();
     raise();
     activateWindow();
     setFocus(Qt::OtherFocusReason);
@@ -360,6 +394,7 @@ void FacePlateWindow::placeWindows()
 void FacePlateWindow::closeEvent(QCloseEvent *event)
 {
     m_plate->shutdown();
+    m_auxWindow->close();
     emit closing();
     event->accept();
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class AuxDisplayWindow;
 class FacePlate;
 class QLineEdit;
 class QPushButton;
@@ -34,11 +35,16 @@ public:
     // Runs the faceplate's start-up: settings, port, placement, self-test, polling.
     void load();
 
+    AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
+    // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
+    void showAuxDisplay();
+
 signals:
     void closing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildPanel(QWidget *panel);
@@ -50,6 +56,7 @@ private:
     QRect px(const QRect &twips) const;
 
     FacePlate *m_plate;
+    AuxDisplayWindow *m_auxWindow;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
     QLineEdit *m_status = nullptr;
     QHash<QString, QPushButton *> m_buttons;

@@ -14,6 +14,7 @@
 #include "sim/SimLink.h"
 
 #include <QAction>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -28,7 +29,7 @@ struct Rig
     TempSettings store;
     FakeCommPort port;
     ScriptedPrompt prompt;
-    FacePlate plate{&port, store.store.get()};
+    FacePlate plate{&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db"))};
 
     explicit Rig(const QString &comPort = QStringLiteral("2"), const QString &speed = QStringLiteral("9600"))
     {
@@ -46,10 +47,16 @@ struct Rig
     }
 };
 
-bool allFieldsEmpty(const DisplayModel &display)
+// Key commands written (the poll loop's queries left out).
+QStringList keys(const FakeCommPort &port)
+{
+    return port.commands().filter(QRegularExpression(QStringLiteral("^KEY")));
+}
+
+bool allFieldsEmpty(const DisplayModel &display, DisplayModel::Field except = DisplayModel::FieldCount)
 {
     for (int f = 0; f < DisplayModel::FieldCount; ++f) {
-        if (!display.text(DisplayModel::Field(f)).isEmpty())
+        if (f != except && !display.text(DisplayModel::Field(f)).isEmpty())
             return false;
     }
     return true;
@@ -113,17 +120,22 @@ void TestStartup::loadOpensPortAndRunsSelfTest()
     Rig rig(QStringLiteral("3"), QStringLiteral("4800"));
     rig.store->setValue("Config/Com_Device_3", "/dev/scanner");
     QSignalSpy polling(&rig.plate, &FacePlate::pollingStarted);
+    QByteArray writtenBeforePolling = "-";
+    connect(&rig.plate, &FacePlate::pollingStarted, this, [&] { writtenBeforePolling = rig.port.written(); });
     QVERIFY(rig.loadAndWait());
     QVERIFY(rig.prompt.asked.isEmpty());
     QVERIFY(rig.port.isOpen());
     QCOMPARE(rig.port.openedDevice(), QStringLiteral("/dev/scanner"));
     QCOMPARE(rig.port.appliedSettings(), QStringLiteral("4800,N,8,1"));
     QCOMPARE(rig.plate.display()->statusLine(), QStringLiteral("COMM PORT #3 OPENED at 4800,N,8,1"));
-    // After the self-test and before any reply, the display is empty.
-    QVERIFY(allFieldsEmpty(*rig.plate.display()));
+    // After the self-test and before any reply, the display is empty but
+    // for the mute word the poll loop shows as it starts.
+    QVERIFY(allFieldsEmpty(*rig.plate.display(), DisplayModel::MUTE));
+    QCOMPARE(rig.plate.display()->text(DisplayModel::MUTE), QStringLiteral("MUTE AUTO"));
     QCOMPARE(polling.size(), 1);
-    // Nothing is sent to the scanner during start-up.
-    QVERIFY(rig.port.written().isEmpty());
+    // Nothing is sent to the scanner before polling starts; then "MD" and "MUA".
+    QVERIFY(writtenBeforePolling.isEmpty());
+    QCOMPARE(rig.port.commands().mid(0, 2), QStringList({QStringLiteral("MD"), QStringLiteral("MUA")}));
 }
 
 void TestStartup::firstStartAsksBeforePlacing()
@@ -178,7 +190,7 @@ void TestStartup::resumeRestoresMode()
     QCOMPARE(rig.plate.state(), FacePlate::State::Resuming);
     QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
     QVERIFY(timer.elapsed() >= 3 * 50 - 5); // a pause after each digit
-    QCOMPARE(rig.port.commands(),
+    QCOMPARE(keys(rig.port),
              QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY02 1"), QStringLiteral("KEY02 2"),
                           QStringLiteral("KEY02 3"), QStringLiteral("KEY01")}));
 
@@ -186,7 +198,7 @@ void TestStartup::resumeRestoresMode()
     rig.plate.CurrentMode = 0;
     rig.plate.resume();
     QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
-    QCOMPARE(rig.port.commands(), QStringList({QStringLiteral("KEY00")}));
+    QCOMPARE(keys(rig.port), QStringList({QStringLiteral("KEY00")}));
 
     // An empty saved channel in manual mode: MAN twice.
     rig.port.clearWritten();
@@ -194,14 +206,14 @@ void TestStartup::resumeRestoresMode()
     rig.plate.SavedChannel.clear();
     rig.plate.resume();
     QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
-    QCOMPARE(rig.port.commands(), QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY01")}));
+    QCOMPARE(keys(rig.port), QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY01")}));
 
     // Other modes are left alone.
     rig.port.clearWritten();
     rig.plate.CurrentMode = 9;
     rig.plate.resume();
     QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
-    QVERIFY(rig.port.commands().isEmpty());
+    QVERIFY(keys(rig.port).isEmpty());
 
     // Suspending in the middle of a resume stops it: no more keys, no polling.
     rig.port.clearWritten();
@@ -211,7 +223,7 @@ void TestStartup::resumeRestoresMode()
     rig.plate.suspend();
     QTest::qWait(250);
     QCOMPARE(rig.plate.state(), FacePlate::State::Suspended);
-    QCOMPARE(rig.port.commands(), QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY02 9")}));
+    QCOMPARE(keys(rig.port), QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY02 9")}));
 }
 
 void TestStartup::resumeReopensPortWithSettings()
@@ -350,7 +362,7 @@ void TestStartup::startsAgainstSimulatorOnPty()
     store->setValue("Config/Com_Speed", "19200");
     store->setValue("Config/Com_Device_1", host.portName());
     SerialCommPort port;
-    FacePlate plate(&port, store.store.get());
+    FacePlate plate(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
     plate.setSelfTestPause(10);
     plate.load();
     QTRY_COMPARE(plate.state(), FacePlate::State::Polling);

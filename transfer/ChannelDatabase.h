@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDatabase)
+
+// The channel database: one SQLite file with a table per bank (BANK01 ..
+// BANK20) and the talkgroup log (TALKGROUPS). This module alone knows the
+// schema, the table names and how connections are opened; the rest of the
+// program goes through it.
+class ChannelDatabase
+{
+public:
+    static constexpr int kBanks = 20;
+    static constexpr int kChannelsPerBank = 50;
+    static constexpr int kSchemaVersion = 1;
+
+    // "BANK01" .. "BANK09", "BANK10" .. "BANK20".
+    static QString bankTableName(int bank);
+    // The bank holding an absolute channel 1..1000 (1..50 in bank 1); 0 outside.
+    static int bankOfChannel(int channel);
+    // The statements that create every table.
+    static QStringList schemaStatements();
+
+    // path: the database file. connectionName: a name of its own per user of
+    // the file (the lookups, a transfer, an editor).
+    ChannelDatabase(const QString &path, const QString &connectionName);
+    ~ChannelDatabase();
+    ChannelDatabase(const ChannelDatabase &) = delete;
+    ChannelDatabase &operator=(const ChannelDatabase &) = delete;
+
+    QString path() const { return m_path; }
+    // Opens the file, creating it with its schema when it does not exist. An
+    // existing file is used as it is. False, with *error, when it cannot be used.
+    bool open(QString *error);
+    bool isOpen() const;
+    void close();
+    QSqlDatabase database() const;
+
+    struct ChannelNotes
+    {
+        QString companyName; // empty for NULL
+        QString notes;
+    };
+    // The row of an absolute channel. No value when there is none; false
+    // with *error when the database fails.
+    bool lookupChannel(int channel, std::optional<ChannelNotes> *found, QString *error);
+
+    struct Talkgroup
+    {
+        QString id;
+        QString city;
+        QString serviceDesc;
+        QString notes;
+    };
+    bool lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error);
+    bool addTalkgroup(const Talkgroup &talkgroup, const QDateTime &when, QString *error);
+
+private:
+    bool createSchema(QString *error);
+
+    QString m_path;
+    QString m_connection;
+    struct Queries;
+    std::unique_ptr<Queries> m_queries;
+};
