@@ -12,7 +12,7 @@ QString AuxDisplayModel::initialText(int line)
 }
 
 AuxDisplayModel::AuxDisplayModel(QObject *parent)
-    : QObject(parent)
+    : BatchedModel(parent)
 {
     reset();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "faceplate/BatchedModel.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,7 +10,7 @@
 // The auxiliary display's eight text lines (Text2(1) .. Text2(8)) and whether
 // its window is showing. Lines 1 to 4 carry what the database knows of the
 // channel or talkgroup being received; 5 to 8 keep their first texts.
-class AuxDisplayModel : public QObject
+class AuxDisplayModel : public BatchedModel
 {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 const QString AuxDisplayWindow::kCaption = QStringLiteral("VKS-4410 Auxilary Display - www.valkes.example");
@@ -40,17 +41,37 @@ AuxDisplayWindow::AuxDisplayWindow(AuxDisplayModel *model, QWidget *parent)
     for (int i = 1; i <= AuxDisplayModel::kLines; ++i) {
         QLineEdit *edit = makeLine(QStringLiteral("Text2_%1").arg(i), m_model->line(i));
         edit->setFont(i <= 4 ? lcd : arial);
-        if (i <= 4)
-            edit->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,128,0); color: black; }"));
+        if (i <= 4) {
+            QPalette pal = edit->palette();
+            pal.setColor(QPalette::Base, QColor(255, 128, 0));
+            pal.setColor(QPalette::Text, Qt::black);
+            edit->setPalette(pal);
+        }
         m_lines[i - 1] = edit;
     }
     resize(560, sizeHint().height());
 
-    connect(m_model, &AuxDisplayModel::lineChanged, this, [this](int n, const QString &text) { m_lines[n - 1]->setText(text); });
+    // Lines are drawn once the poll turn that changed them is over.
+    connect(m_model, &AuxDisplayModel::lineChanged, this, [this] {
+        if (!m_renderPending && !m_model->isUpdating()) {
+            m_renderPending = true;
+            QTimer::singleShot(0, this, &AuxDisplayWindow::renderLines);
+        }
+    });
+    connect(m_model, &AuxDisplayModel::updated, this, &AuxDisplayWindow::renderLines);
     connect(m_model, &AuxDisplayModel::visibilityRequested, this, [this](bool visible) {
         if (visible != isVisible())
             setVisible(visible);
     });
+}
+
+void AuxDisplayWindow::renderLines()
+{
+    m_renderPending = false;
+    for (int i = 1; i <= AuxDisplayModel::kLines; ++i) {
+        if (m_lines[i - 1]->text() != m_model->line(i))
+            m_lines[i - 1]->setText(m_model->line(i));
+    }
 }
 
 void AuxDisplayWindow::showEvent(QShowEvent *event)

@@ -25,6 +25,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void renderLines();
+
     AuxDisplayModel *m_model;
     std::array<QLineEdit *, 8> m_lines{};
+    bool m_renderPending = false;
 };

@@ -52,7 +52,7 @@ QString DisplayModel::designText(Field field)
 }
 
 DisplayModel::DisplayModel(QObject *parent)
-    : QObject(parent)
+    : BatchedModel(parent)
     , m_status(kStatusDesignText)
 {
     for (int f = 0; f < FieldCount; ++f)
@@ -144,8 +144,11 @@ void DisplayModel::showServiceScreen()
 
 void DisplayModel::clearDisplay(bool shiftOn)
 {
-    for (int f = 0; f < FieldCount; ++f)
-        setText(Field(f), f == SHIFT && shiftOn ? QStringLiteral("SFT") : QString());
+    // The mute word and the alert indicator are not part of the clear.
+    for (int f = 0; f < FieldCount; ++f) {
+        if (f != MUTE && f != ALERT)
+            setText(Field(f), f == SHIFT && shiftOn ? QStringLiteral("SFT") : QString());
+    }
 }
 
 void DisplayModel::showScanTemplate()

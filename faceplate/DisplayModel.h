@@ -1,5 +1,7 @@
 #pragma once
 
+#include "faceplate/BatchedModel.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,7 +9,7 @@
 
 // What the simulated liquid-crystal display shows: one text per display field,
 // plus the status line under it. Widgets only render this model.
-class DisplayModel : public QObject
+class DisplayModel : public BatchedModel
 {
     Q_OBJECT
 public:
@@ -49,7 +51,8 @@ public:
     void showServiceScreen();
 
     // Display blocks of the poll loop. clearDisplay empties every field but
-    // shows the shift indicator while shift is on.
+    // the mute word and the alert indicator, and shows the shift indicator
+    // while shift is on.
     void clearDisplay(bool shiftOn);
     void showScanTemplate();
     void showManualTemplate();

@@ -18,10 +18,25 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 const QString FacePlateWindow::kCaption = QStringLiteral("VKS-4410 Valkes Communications");
 
 namespace {
+
+// Colours a borderless text field. The field paints its whole background
+// itself, so nothing under it is drawn again when its text changes.
+void paintField(QLineEdit *edit, const QColor &background, const QColor &text)
+{
+    QPalette pal = edit->palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(g, QPalette::Base, background);
+        pal.setColor(g, QPalette::Window, background);
+        pal.setColor(g, QPalette::Text, text);
+    }
+    edit->setPalette(pal);
+    edit->setAutoFillBackground(true);
+}
 
 QFont panelFont(const QString &family, qreal points, bool bold)
 {
@@ -167,8 +182,17 @@ FacePlateWindow::FacePlateWindow(FacePlate *plate, QWidget *parent)
     buildMenus();
 
     DisplayModel *display = m_plate->display();
-    connect(display, &DisplayModel::textChanged, this,
-            [this](DisplayModel::Field f, const QString &text) { m_fields[f]->setText(text); });
+    // A reply can clear the display and draw it again within one turn; the
+    // fields are brought up to date once the turn is over, so only real
+    // changes are drawn.
+    connect(display, &DisplayModel::textChanged, this, [this](DisplayModel::Field f, const QString &) {
+        m_dirty[f] = true;
+        if (!m_renderPending && !m_plate->display()->isUpdating()) {
+            m_renderPending = true;
+            QTimer::singleShot(0, this, &FacePlateWindow::renderDirtyFields);
+        }
+    });
+    connect(display, &DisplayModel::updated, this, &FacePlateWindow::renderDirtyFields);
     connect(display, &DisplayModel::statusLineChanged, m_status, &QLineEdit::setText);
 
     m_plate->setPlaceWindows([this] { placeWindows(); });
@@ -200,6 +224,19 @@ void FacePlateWindow::showAuxDisplay()
     m_auxWindow->show();
     activateWindow();
     raise();
+}
+
+void FacePlateWindow::renderDirtyFields()
+{
+    m_renderPending = false;
+    for (int f = 0; f < DisplayModel::FieldCount; ++f) {
+        if (!m_dirty[f])
+            continue;
+        m_dirty[f] = false;
+        const QString text = m_plate->display()->text(DisplayModel::Field(f));
+        if (m_fields[f]->text() != text)
+            m_fields[f]->setText(text);
+    }
 }
 
 QRect FacePlateWindow::px(const QRect &t) const
@@ -255,16 +292,15 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     // The orange LCD panel the display fields lie on.
     QLineEdit *lcd = makeField(panel, QStringLiteral("Text2"), QString(), QRect(2400, 360, 5535, 1335));
     lcd->setAccessibleName(QStringLiteral("Display"));
-    lcd->setStyleSheet(QStringLiteral("QLineEdit { background: rgb(255,128,0); border: none; }"));
+    const QColor orange(255, 128, 0);
+    paintField(lcd, orange, Qt::black);
 
     const QString lcd7 = LcdFont::family();
-    const QString fieldStyle =
-        QStringLiteral("QLineEdit { background: rgb(255,128,0); color: black; border: none; padding: 0px; }");
     for (const FieldSpec &spec : kFieldSpecs) {
         const QString name = DisplayModel::objectNameOf(spec.field);
         QLineEdit *edit = makeField(panel, name, m_plate->display()->text(spec.field),
                                     QRect(spec.left, spec.top, spec.width, spec.height));
-        edit->setStyleSheet(fieldStyle);
+        paintField(edit, orange, Qt::black);
         edit->setFont(panelFont(spec.family ? QString::fromLatin1(spec.family) : lcd7, spec.points, true));
         Qt::Alignment align = Qt::AlignHCenter;
         if (spec.field == DisplayModel::FREQ)
@@ -278,16 +314,15 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     m_status = makeField(panel, QStringLiteral("StatusLine"), m_plate->display()->statusLine(),
                          QRect(1920, 4320, 7575, 375));
     m_status->setFrame(true);
-    m_status->setStyleSheet(
-        QStringLiteral("QLineEdit { background: black; color: white; border: 1px solid rgb(128,128,128); }"));
+    paintField(m_status, Qt::black, Qt::white);
     m_status->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, false));
     m_status->setAlignment(Qt::AlignCenter);
 
-    const QString legendStyle = QStringLiteral("QLineEdit { background: rgb(64,64,64); color: white; border: none; }");
+    const QColor darkGrey(64, 64, 64);
     for (const LegendSpec &spec : kLegendSpecs) {
         QLineEdit *legend = makeField(panel, QLatin1String(spec.name), QLatin1String(spec.text),
                                       QRect(spec.left, spec.top, spec.width, spec.height));
-        legend->setStyleSheet(legendStyle);
+        paintField(legend, darkGrey, Qt::white);
         legend->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, true));
         legend->setAlignment(Qt::AlignCenter);
         if (*spec.toolTip)
@@ -305,7 +340,7 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     };
     for (const auto &k : knobs) {
         QLineEdit *edit = makeField(panel, QLatin1String(k.name), QLatin1String(k.text), k.twips);
-        edit->setStyleSheet(legendStyle);
+        paintField(edit, darkGrey, Qt::white);
         edit->setFont(panelFont(k.points > 10 ? QStringLiteral("Arial") : QStringLiteral("MS Sans Serif"),
                                 k.points, true));
         edit->setAlignment(Qt::AlignCenter);

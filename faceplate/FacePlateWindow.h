@@ -53,6 +53,7 @@ private:
     QPushButton *makeButton(QWidget *panel, const QString &name, const QString &caption,
                             const QString &toolTip, const QRect &twips);
     void placeWindows();
+    void renderDirtyFields();
     QRect px(const QRect &twips) const;
 
     FacePlate *m_plate;
@@ -61,4 +62,7 @@ private:
     QLineEdit *m_status = nullptr;
     QHash<QString, QPushButton *> m_buttons;
     qreal m_dpi = 96.0;
+    // Fields whose text changed since the display was last drawn.
+    std::array<bool, DisplayModel::FieldCount> m_dirty{};
+    bool m_renderPending = false;
 };

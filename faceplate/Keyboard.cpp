@@ -125,6 +125,11 @@ void Keyboard::keyPress(int charCode)
         m_queue->start();
 }
 
+bool Keyboard::isBusy() const
+{
+    return m_queue->isRunning();
+}
+
 void Keyboard::send(const QString &command)
 {
     if (m_plate->port()->isOpen())

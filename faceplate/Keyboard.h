@@ -31,6 +31,8 @@ public:
     void key(const Codes &codes);
     void keyDown(int keyCode, int shiftState);
     void keyPress(int charCode);
+    // Handlers are still waiting out their echo pause.
+    bool isBusy() const;
 
 private:
     void act(int code);

@@ -36,6 +36,7 @@ QString flagText(QChar flag, const QString &word)
 PollLoop::PollLoop(FacePlate *plate, QObject *parent)
     : QObject(parent)
     , m_plate(plate)
+    , m_blanks(49, QLatin1Char(' '))
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kTurnMillis);
@@ -44,7 +45,6 @@ PollLoop::PollLoop(FacePlate *plate, QObject *parent)
 
 void PollLoop::start()
 {
-    m_blanks = QString(49, QLatin1Char(' '));
     CommPort *port = m_plate->port();
     port->send(QStringLiteral("MD"));
     port->send(QStringLiteral("MUA"));
@@ -59,6 +59,16 @@ void PollLoop::stop()
 }
 
 void PollLoop::turn()
+{
+    // The windows draw what the turn changed once it is over.
+    m_plate->display()->beginUpdate();
+    m_plate->aux()->beginUpdate();
+    handleTurn();
+    m_plate->aux()->endUpdate();
+    m_plate->display()->endUpdate();
+}
+
+void PollLoop::handleTurn()
 {
     ++m_turns;
     CommPort *port = m_plate->port();
@@ -82,7 +92,13 @@ void PollLoop::turn()
         }
     }
     // Without a receive event the reply of the last turn is handled again.
+    // A query a key left for this turn (the mute key's) is sent in place of
+    // the one the reply asks for, so the key is never lost; the loop asks
+    // again on its next empty turn.
+    const QString keyQuery = m_plate->NextQuery;
     handle(m_reply);
+    if (!keyQuery.isEmpty())
+        m_plate->NextQuery = keyQuery;
 
     // Send.
     if (!m_plate->NextQuery.isEmpty()) {

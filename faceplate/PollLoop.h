@@ -44,6 +44,7 @@ signals:
     void replyHandled(const QString &reply);
 
 private:
+    void handleTurn();
     void clearDisplay();
     void handleChannel(const QString &r);
     void handleTalkgroup(const QString &r);

@@ -1,5 +1,10 @@
 #include "link/SerialCommPort.h"
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 SerialCommPort::SerialCommPort(QObject *parent)
     : CommPort(parent)
 {
@@ -49,6 +54,27 @@ void SerialCommPort::closeDevice()
 
 void SerialCommPort::writeDevice(const QByteArray &bytes)
 {
+#ifdef Q_OS_UNIX
+    // A command is a few bytes and the driver's buffer takes it at once: hand
+    // it over directly, so that no write notifier is armed and disarmed (and
+    // the event loop woken) for every poll query. Only what the driver did
+    // not take goes through the port's own buffer.
+    if (m_port.bytesToWrite() == 0) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(int(m_port.handle()), bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0)
+                done += n;
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else
+                break;
+        }
+        if (done < bytes.size())
+            m_port.write(bytes.mid(done));
+        return;
+    }
+#endif
     m_port.write(bytes);
 }
 

@@ -73,6 +73,7 @@ public:
     void forceSquelch(int state) { m_forcedSquelch = state; }
     bool squelchOpen();
     void setTalkgroups(const QList<Talkgroup> &stream, int holdMs);
+    void setTalkgroupHold(int holdMs) { m_talkgroupMs = qMax(1, holdMs); }
     Talkgroup currentTalkgroup();
 
     // Faults: stop answering after this many commands (-1: never); a garbage

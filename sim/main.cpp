@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <ctime>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,6 +61,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("log"), QStringLiteral("Print every command received.")},
         {QStringLiteral("save-plan"), QStringLiteral("On exit, write the channel memory to <file>."), QStringLiteral("file")},
         {QStringLiteral("duration"), QStringLiteral("Exit after <s> seconds."), QStringLiteral("s")},
+        {QStringLiteral("squelch-open"), QStringLiteral("Keep the squelch open for <ms> at a time."), QStringLiteral("ms")},
+        {QStringLiteral("squelch-closed"), QStringLiteral("Keep the squelch closed for <ms> at a time."), QStringLiteral("ms")},
+        {QStringLiteral("talkgroup-hold"), QStringLiteral("Hear each talkgroup for <ms>."), QStringLiteral("ms")},
+        {QStringLiteral("trace"), QStringLiteral("Print every write to the line with its monotonic time in ns.")},
     });
     parser.process(app);
 
@@ -71,6 +76,9 @@ int main(int argc, char *argv[])
     const int silentAfter = intOption(parser, QStringLiteral("silent-after"), -1, &ok);
     const int garbageEvery = intOption(parser, QStringLiteral("garbage-every"), 0, &ok);
     const int duration = intOption(parser, QStringLiteral("duration"), 0, &ok);
+    const int squelchOpen = intOption(parser, QStringLiteral("squelch-open"), 2000, &ok);
+    const int squelchClosed = intOption(parser, QStringLiteral("squelch-closed"), 1500, &ok);
+    const int talkgroupHold = intOption(parser, QStringLiteral("talkgroup-hold"), 2500, &ok);
     if (!ok)
         return 2;
 
@@ -83,6 +91,8 @@ int main(int argc, char *argv[])
         }
     }
     engine.setSilentAfter(silentAfter);
+    engine.setSquelchTiming(squelchOpen, squelchClosed);
+    engine.setTalkgroupHold(talkgroupHold);
     engine.setGarbageEvery(garbageEvery);
 
     SimLink link(&engine);
@@ -102,6 +112,15 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("log"))) {
         QObject::connect(&link, &SimLink::commandReceived, &app, [&out](const QString &command) {
             out << "vks-sim: received " << command << Qt::endl;
+        });
+    }
+
+    if (parser.isSet(QStringLiteral("trace"))) {
+        QObject::connect(&link, &SimLink::transmit, &app, [&out](const QByteArray &bytes) {
+            timespec ts{};
+            ::clock_gettime(CLOCK_MONOTONIC, &ts);
+            out << "vks-sim: wrote " << (qint64(ts.tv_sec) * 1000000000LL + ts.tv_nsec) << ' '
+                << QString::fromLatin1(bytes).trimmed() << Qt::endl;
         });
     }
 

@@ -310,7 +310,7 @@ void TestStartup::windowParts()
 
     // The model drives the widgets.
     rig.plate.display()->setText(DisplayModel::FREQ, QStringLiteral(" 1300.000"));
-    QCOMPARE(window.field(DisplayModel::FREQ)->text(), QStringLiteral(" 1300.000"));
+    QTRY_COMPARE(window.field(DisplayModel::FREQ)->text(), QStringLiteral(" 1300.000"));
     rig.plate.display()->setStatusLine(QStringLiteral("hello"));
     QCOMPARE(status->text(), QStringLiteral("hello"));
 
