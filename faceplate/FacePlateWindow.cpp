@@ -7,6 +7,7 @@
 #include "faceplate/LcdFont.h"
 #include "faceplate/Twips.h"
 #include "link/CommPort.h"
+#include "transfer/MemoryTransfer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -160,6 +161,7 @@ FacePlateWindow::FacePlateWindow(FacePlate *plate, QWidget *parent)
     : QMainWindow(parent)
     , m_plate(plate)
     , m_auxWindow(new AuxDisplayWindow(plate->aux(), this))
+    , m_transfer(new MemoryTransfer(plate, this, m_auxWindow, this))
 {
     setObjectName(QStringLiteral("frmFacePlate1"));
     setWindowTitle(kCaption);
@@ -408,6 +410,23 @@ void FacePlateWindow::buildMenus()
     aux->setObjectName(QStringLiteral("mnuAuxDisp"));
     aux->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     connect(aux, &QAction::triggered, this, &FacePlateWindow::showAuxDisplay);
+
+    QMenu *database = bar->addMenu(QStringLiteral("&Database"));
+    database->setObjectName(QStringLiteral("DATABASE_FUNCTIONS"));
+    QAction *backup = database->addAction(QStringLiteral("Backup Scanner Memory to Database"));
+    backup->setObjectName(QStringLiteral("Backup"));
+    backup->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    connect(backup, &QAction::triggered, m_transfer, &MemoryTransfer::backup);
+    QAction *restore = database->addAction(QStringLiteral("Restore Database to Scanner Memory"));
+    restore->setObjectName(QStringLiteral("Restore"));
+    restore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(restore, &QAction::triggered, m_transfer, &MemoryTransfer::restore);
+
+    QMenu *wipeout = bar->addMenu(QStringLiteral("&WIPEOUT"));
+    wipeout->setObjectName(QStringLiteral("WIPEOUT"));
+    QAction *clear = wipeout->addAction(QStringLiteral("Delete All Scanner Memory (BEWARE!)"));
+    clear->setObjectName(QStringLiteral("ClearMemory"));
+    connect(clear, &QAction::triggered, m_transfer, &MemoryTransfer::wipe);
 }
 
 void FacePlateWindow::load()

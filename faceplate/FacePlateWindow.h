@@ -9,6 +9,7 @@
 
 class AuxDisplayWindow;
 class FacePlate;
+class MemoryTransfer;
 class QLineEdit;
 class QPushButton;
 class QMenu;
@@ -36,6 +37,7 @@ public:
     void load();
 
     AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
+    MemoryTransfer *memoryTransfer() const { return m_transfer; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
 
@@ -58,6 +60,7 @@ private:
 
     FacePlate *m_plate;
     AuxDisplayWindow *m_auxWindow;
+    MemoryTransfer *m_transfer;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
     QLineEdit *m_status = nullptr;
     QHash<QString, QPushButton *> m_buttons;

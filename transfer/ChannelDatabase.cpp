@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -250,6 +251,98 @@ bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QS
     if (!q->exec()) {
         *error = q->lastError().text();
         return false;
+    }
+    return true;
+}
+
+const QStringList &ChannelDatabase::userColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("CALLSIGN"), QStringLiteral("COMPANY_NAME"), QStringLiteral("RS"),
+        QStringLiteral("CITY"),     QStringLiteral("COUNTY"),       QStringLiteral("STATE"),
+        QStringLiteral("LATITUDE"), QStringLiteral("LONGITUDE"),    QStringLiteral("NOTES"),
+    };
+    return columns;
+}
+
+bool ChannelDatabase::replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error)
+{
+    if (!open(error))
+        return false;
+    QSqlDatabase db = database();
+    const QString table = bankTableName(bank);
+    const QStringList user = userColumns();
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    auto fail = [&](const QSqlQuery &q) {
+        *error = q.lastError().text();
+        db.rollback();
+        return false;
+    };
+
+    // What the user wrote about each channel, from its first row.
+    QHash<int, QVariantList> kept;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT CHANNEL, %1 FROM %2 ORDER BY rowid").arg(user.join(QStringLiteral(", ")), table)))
+            return fail(q);
+        while (q.next()) {
+            const int channel = q.value(0).toInt();
+            if (kept.contains(channel))
+                continue;
+            QVariantList values;
+            for (int i = 0; i < user.size(); ++i)
+                values << q.value(i + 1);
+            kept.insert(channel, values);
+        }
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("DELETE FROM %1").arg(table)))
+        return fail(q);
+    QStringList marks(7 + user.size(), QStringLiteral("?"));
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (CHANNEL, FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, %2) VALUES (%3)")
+                       .arg(table, user.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
+        return fail(q);
+    for (const ChannelRecord &r : channels) {
+        q.addBindValue(r.channel);
+        q.addBindValue(r.frequency);
+        q.addBindValue(r.sFreq);
+        q.addBindValue(int(r.trunked));
+        q.addBindValue(int(r.delay));
+        q.addBindValue(int(r.lockout));
+        q.addBindValue(int(r.priority));
+        const QVariantList values = kept.value(r.channel, QVariantList(user.size()));
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return fail(q);
+    }
+    if (!db.commit()) {
+        *error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool ChannelDatabase::bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error)
+{
+    frequencies->clear();
+    if (!open(error))
+        return false;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT CHANNEL, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    while (q.next()) {
+        const int channel = q.value(0).toInt();
+        if (!frequencies->contains(channel))
+            frequencies->insert(channel, q.value(1));
     }
     return true;
 }

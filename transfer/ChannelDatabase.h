@@ -5,6 +5,10 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <QList>
+#include <QMap>
+
+#include "transfer/ChannelRecord.h"
 
 #include <memory>
 #include <optional>
@@ -62,6 +66,18 @@ public:
     };
     bool lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error);
     bool addTalkgroup(const Talkgroup &talkgroup, const QDateTime &when, QString *error);
+
+    // Replaces a bank's rows with the channels read from the scanner, in one
+    // transaction: afterwards the table holds one row per channel given, and
+    // each keeps the user's own columns from the row that held its channel
+    // before. On failure the table is left as it was.
+    bool replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error);
+    // The stored sFREQ of each channel of a bank (the first row of a channel
+    // where there are several); a NULL sFREQ is a null QVariant.
+    bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
+
+    // The user's own columns of a bank row, which the program never changes.
+    static const QStringList &userColumns();
 
 private:
     bool createSchema(QString *error);
