@@ -5,6 +5,7 @@
 #include "transfer/ChannelDatabase.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 void BankBackup::begin()
 {
@@ -15,72 +16,76 @@ void BankBackup::begin()
         return;
     }
     emit statusText(QDir::toNativeSeparators(m_db->path()) + QStringLiteral(" Open!"));
-    m_bankIndex = 0;
-    startBank();
-}
-
-void BankBackup::startBank()
-{
-    if (m_bankIndex >= m_banks.size()) {
+    if (m_banks.isEmpty()) {
         finish(Outcome::Completed);
         return;
     }
-    m_records.clear();
+    m_bankIndex = 0;
     m_channelInBank = 1;
-    requestChannel();
+    m_rx.clear();
+    reportChannel();
+    requestMore();
+    startReplyTimer();
 }
 
-void BankBackup::requestChannel()
+void BankBackup::requestMore()
 {
-    if (stopIfCancelled())
-        return;
-    const int n = channelNumber();
-    reportChannel();
-    // Select the channel on the keys, then read it.
-    m_rx.clear();
-    for (const QChar c : QString::number(n))
-        send(Protocol::digitKey(c));
-    send(QStringLiteral("KEY01"));
-    send(QStringLiteral("MA"));
-    startReplyTimer();
+    while (m_requested < totalChannels() && m_requested - m_answered < kInFlight) {
+        // Select the channel on the keys, then read it.
+        for (const QChar c : QString::number(channelAt(m_requested)))
+            send(Protocol::digitKey(c));
+        send(QStringLiteral("KEY01"));
+        send(QStringLiteral("MA"));
+        ++m_requested;
+    }
 }
 
 void BankBackup::received()
 {
     m_rx.append(m_port->input());
     QString line;
-    while (m_rx.takeLine(&line)) {
-        // Acknowledgements of the keys, and anything that is not this
-        // channel's reply, are passed over.
-        if (const std::optional<ChannelRecord> record = ChannelRecord::fromReply(line, channelNumber())) {
-            stopReplyTimer();
+    while (isRunning() && m_answered < m_requested && m_rx.takeLine(&line)) {
+        // Acknowledgements of the keys, and anything that is not the reply
+        // for the channel awaited, are passed over.
+        if (const std::optional<ChannelRecord> record = ChannelRecord::fromReply(line, channelNumber()))
             channelRead(*record);
-            return;
-        }
     }
 }
 
 void BankBackup::channelRead(const ChannelRecord &record)
 {
     m_records.append(record);
+    ++m_answered;
     ++m_channelsDone;
+    ++m_doneInBank;
     m_result.lastChannel = record.channel;
-    if (m_channelInBank < 50) {
-        ++m_channelInBank;
-        requestChannel();
-        return;
+    startReplyTimer();
+
+    if (m_channelInBank == 50) {
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
+        const bool written = m_db->replaceBank(currentBank(), m_records, &error);
+        m_databaseNs += timer.nsecsElapsed();
+        if (!written) {
+            finish(Outcome::Failed, tr("bank %1 could not be written to the database: %2").arg(currentBank()).arg(error));
+            return;
+        }
+        m_result.banksDone.append(currentBank());
+        m_records.clear();
+        ++m_bankIndex;
+        m_channelInBank = 0;
+        m_doneInBank = 0;
+        if (m_bankIndex >= m_banks.size()) {
+            finish(Outcome::Completed);
+            return;
+        }
     }
-    QString error;
-    if (!m_db->replaceBank(currentBank(), m_records, &error)) {
-        finish(Outcome::Failed, tr("bank %1 could not be written to the database: %2").arg(currentBank()).arg(error));
-        return;
-    }
-    m_result.banksDone.append(currentBank());
-    ++m_bankIndex;
-    m_channelInBank = 0;
     if (stopIfCancelled())
         return;
-    startBank();
+    ++m_channelInBank;
+    reportChannel();
+    requestMore();
 }
 
 void BankBackup::timedOut()

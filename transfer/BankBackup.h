@@ -5,11 +5,21 @@
 
 // Copies the ticked banks from the scanner into their bank tables. A bank's
 // table is replaced only once all its 50 channels have been read.
+//
+// The next channel is asked for while the scanner still answers for the one
+// before, so the line is never idle waiting for a turn-around; replies are
+// matched to channels by the channel number they carry.
 class BankBackup : public BankTransfer
 {
     Q_OBJECT
 public:
+    // Channels asked for and not yet answered, at most.
+    static constexpr int kInFlight = 2;
+
     using BankTransfer::BankTransfer;
+
+    // Time spent writing the banks to the database so far.
+    double databaseMillis() const { return m_databaseNs / 1e6; }
 
 protected:
     void begin() override;
@@ -17,9 +27,12 @@ protected:
     void timedOut() override;
 
 private:
-    void startBank();
-    void requestChannel();
+    int channelAt(int index) const { return (m_banks.at(index / 50) - 1) * 50 + index % 50 + 1; }
+    void requestMore();
     void channelRead(const ChannelRecord &record);
 
     QList<ChannelRecord> m_records;
+    int m_requested = 0; // channels asked for, counted over all ticked banks
+    int m_answered = 0;  // of which answered
+    qint64 m_databaseNs = 0;
 };

@@ -57,12 +57,15 @@ void BankRestore::startChannel()
         awaitAnswer();
         return;
     }
-    delete m_typing;
-    m_typing = new CommandSequence(m_port, this);
+    // This may run from the typing of the channel before, so the steps are
+    // added to the running script rather than to a new one.
+    if (!m_typing)
+        m_typing = new CommandSequence(m_port, this);
     for (const QChar c : sFreq)
         m_typing->send(c == QLatin1Char('.') ? QStringLiteral("KEY03") : Protocol::digitKey(c));
     m_typing->pause(kKeyPauseMs).send(QStringLiteral("KEY04")).pause(kKeyPauseMs).then([this] { awaitAnswer(); });
-    m_typing->start();
+    if (!m_typing->isRunning())
+        m_typing->start();
 }
 
 void BankRestore::received()
@@ -91,6 +94,7 @@ void BankRestore::channelDone()
     m_awaiting = false;
     stopReplyTimer();
     ++m_channelsDone;
+    ++m_doneInBank;
     m_result.lastChannel = channelNumber();
     if (m_channelInBank < 50) {
         ++m_channelInBank;
@@ -100,6 +104,7 @@ void BankRestore::channelDone()
     m_result.banksDone.append(currentBank());
     ++m_bankIndex;
     m_channelInBank = 0;
+    m_doneInBank = 0;
     if (stopIfCancelled())
         return;
     startBank();

@@ -66,10 +66,10 @@ void BankTransfer::finish(Outcome outcome, const QString &reason)
     m_timeout.stop();
     m_result.outcome = outcome;
     m_result.reason = reason;
-    // A failure happens within a channel; a cancel only between channels, so
+    // A failure happens within a bank; a cancel only between channels, so
     // its bank is under way only once a channel of it is done.
-    const int started = outcome == Outcome::Failed ? 0 : 1;
-    if (outcome != Outcome::Completed && m_bankIndex < m_banks.size() && m_channelInBank > started)
+    const bool underWay = outcome == Outcome::Failed || m_doneInBank > 0;
+    if (outcome != Outcome::Completed && m_bankIndex < m_banks.size() && underWay)
         m_result.bankInProgress = currentBank();
     if (m_port->isOpen())
         m_port->close();

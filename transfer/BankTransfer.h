@@ -76,6 +76,7 @@ protected:
     qsizetype m_bankIndex = 0;
     int m_channelInBank = 1;
     int m_channelsDone = 0;
+    int m_doneInBank = 0; // channels of the current bank done
     ReplyBuffer m_rx;
     Result m_result;
 
@@ -84,3 +85,4 @@ private:
     bool m_cancelRequested = false;
     bool m_running = false;
 };
+Q_DECLARE_METATYPE(BankTransfer::Result)

@@ -1,0 +1,485 @@
+// Backup, restore and wipe against the simulated scanner on a pseudo-terminal,
+// with the hand-over of the serial link between the faceplate and the dialogs.
+
+#include "FakeCommPort.h"
+#include "TestSupport.h"
+#include "faceplate/AuxDisplayWindow.h"
+#include "faceplate/FacePlate.h"
+#include "faceplate/FacePlateWindow.h"
+#include "link/SerialCommPort.h"
+#include "sim/PtyHost.h"
+#include "sim/ScannerEngine.h"
+#include "sim/SimLink.h"
+#include "transfer/BankSelectionDialog.h"
+#include "transfer/ChannelDatabase.h"
+#include "transfer/MemoryTransfer.h"
+#include "transfer/ProgressWindow.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+struct Rig
+{
+    TempSettings store;
+    ScannerEngine engine;
+    SimLink link{&engine};
+    PtyHost host{&link};
+    SerialCommPort port;
+    QString dbPath = store.dir.filePath(QStringLiteral("Data/Orvendal.db"));
+    FacePlate plate{&port, store.store.get(), dbPath};
+    FacePlateWindow window{&plate};
+    MemoryTransfer *transfer = window.memoryTransfer();
+    ChannelDatabase db{dbPath, QStringLiteral("test-view")};
+    QStringList messages;
+    QStringList titles;
+    bool answerOk = true;
+
+    Rig()
+    {
+        QString error;
+        if (!host.open(store.dir.filePath(QStringLiteral("vks")), &error))
+            qFatal("pty: %s", qPrintable(error));
+        store->setValue("Config/Com_Port", "1");
+        store->setValue("Config/Com_Speed", "19200");
+        store->setValue("Config/Com_Device_1", host.portName());
+        plate.setSelfTestPause(1);
+        plate.setMessage([this](MessageKind, const QString &title, const QString &text) {
+            titles << title;
+            messages << text;
+            return answerOk;
+        });
+        db.open(&error);
+    }
+
+    bool start()
+    {
+        window.load();
+        return QTest::qWaitFor([this] { return plate.state() == FacePlate::State::Polling; }, 5000);
+    }
+
+    // Runs a transfer of the given banks from the dialog; true once it has
+    // handed the link back.
+    bool run(const QList<int> &banks, int timeoutMs = 20000)
+    {
+        BankSelectionDialog *dialog = transfer->dialog();
+        dialog->clearAll();
+        for (int b : banks)
+            dialog->check(b)->setChecked(true);
+        QSignalSpy back(transfer, &MemoryTransfer::handedBack);
+        dialog->startButton()->click();
+        return back.wait(timeoutMs) || back.size() > 0;
+    }
+
+    int count(const QString &sql)
+    {
+        QSqlQuery q(db.database());
+        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+    }
+    QString value(const QString &sql)
+    {
+        QSqlQuery q(db.database());
+        return q.exec(sql) && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+    }
+    // The commands the scanner got from index `from` on.
+    QStringList commandsFrom(qsizetype from) { return engine.commandLog().mid(from); }
+};
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dialogsHandOverTheLink();
+    void quitResumesManualChannel();
+    void backupCopiesScannerMemory();
+    void backupKeepsUserColumns();
+    void restoreTypesFrequencies();
+    void silentScannerKeepsOldRows();
+    void cancelStopsAfterChannel();
+    void portThatWillNotOpen();
+    void databaseThatRefusesWrites();
+    void wipe();
+    void completionMessages();
+};
+
+void TestTransfer::dialogsHandOverTheLink()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.window.showAuxDisplay();
+    rig.transfer->backup();
+    BankSelectionDialog *dialog = rig.transfer->dialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->objectName(), QStringLiteral("BankBackup"));
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Back Up Scanner Memory to PC"));
+    QCOMPARE(dialog->startButton()->text(), QStringLiteral("BACKUP NOW"));
+    QCOMPARE(dialog->quitButton()->text(), QStringLiteral("QUIT"));
+    QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("Text21"))->text(), QStringLiteral("Select BANKS to backup to your PC"));
+    QVERIFY(!rig.window.isVisible());
+    QVERIFY(!rig.window.auxWindow()->isVisible());
+    QVERIFY(!rig.port.isOpen());
+    QVERIFY(!rig.plate.pollLoop());
+
+    // Nothing is polled while the dialog has the link (once what was on
+    // the line when it was handed over has arrived).
+    QTest::qWait(50);
+    const qsizetype before = rig.engine.commandLog().size();
+    QTest::qWait(200);
+    QCOMPARE(rig.engine.commandLog().size(), before);
+
+    QVERIFY(dialog->selectedBanks().isEmpty());
+    dialog->check(1)->setChecked(true);
+    dialog->check(3)->setChecked(true);
+    dialog->findChild<QPushButton *>(QStringLiteral("btnINVERT"))->click();
+    QList<int> expected = {2};
+    for (int b = 4; b <= 20; ++b)
+        expected << b;
+    QCOMPARE(dialog->selectedBanks(), expected);
+    dialog->findChild<QPushButton *>(QStringLiteral("btnCheckAll"))->click();
+    QCOMPARE(dialog->selectedBanks().size(), 20);
+    dialog->findChild<QPushButton *>(QStringLiteral("btnUncheckAll"))->click();
+    QVERIFY(dialog->selectedBanks().isEmpty());
+
+    // A second menu command while the dialog is up changes nothing.
+    rig.transfer->restore();
+    QCOMPARE(rig.transfer->dialog(), dialog);
+
+    dialog->quitButton()->click();
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(rig.port.isOpen());
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QVERIFY(rig.plate.display()->statusLine().endsWith(QLatin1String("19200,N,8,1again...")));
+
+    rig.transfer->restore();
+    QCOMPARE(rig.transfer->dialog()->objectName(), QStringLiteral("BankRestore"));
+    QCOMPARE(rig.transfer->dialog()->windowTitle(), QStringLiteral("Restore PC Database to Scanner"));
+    QCOMPARE(rig.transfer->dialog()->startButton()->text(), QStringLiteral("RESTORE NOW"));
+    rig.transfer->dialog()->close(); // the close box is QUIT
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+}
+
+void TestTransfer::quitResumesManualChannel()
+{
+    Rig rig;
+    rig.engine.setMode(ScannerEngine::Manual);
+    rig.engine.setCurrentChannel(120);
+    rig.engine.forceSquelch(1);
+    QVERIFY(rig.start());
+    QTRY_COMPARE(rig.plate.display()->text(DisplayModel::CHAN), QStringLiteral("120"));
+    QCOMPARE(rig.plate.CurrentMode, 1);
+
+    rig.transfer->backup();
+    QCOMPARE(rig.plate.SavedChannel, QStringLiteral("120"));
+    rig.engine.setCurrentChannel(5); // someone turned the knob meanwhile
+    const qsizetype from = rig.engine.commandLog().size();
+    rig.transfer->dialog()->quitButton()->click();
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_VERIFY(rig.commandsFrom(from).size() >= 7);
+    QCOMPARE(rig.commandsFrom(from).mid(0, 7),
+             QStringList({"KEY01", "KEY02 1", "KEY02 2", "KEY02 0", "KEY01", "MD", "MUA"}));
+    QCOMPARE(rig.engine.currentChannel(), 120);
+}
+
+void TestTransfer::backupCopiesScannerMemory()
+{
+    Rig rig;
+    rig.engine.setChannel(53, {1544150, true, true, false, true});
+    rig.engine.setChannel(7, {});
+    QVERIFY(rig.start());
+    QVERIFY(rig.db.database().transaction());
+    QSqlQuery(rig.db.database()).exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (99, 'mine')"));
+    QVERIFY(rig.db.database().commit());
+
+    rig.transfer->backup();
+    QTest::qWait(50);
+    const qsizetype from = rig.engine.commandLog().size();
+    QVERIFY(rig.run({1, 3, 20}));
+    QCOMPARE(rig.messages.last(), QStringLiteral("Scanner memory backup SUCCESSFUL!\r\nPress ENTER or click OK to continue"));
+
+    // Each ticked bank equals the scanner's memory, one row per channel.
+    for (int bank : {1, 3, 20}) {
+        const QString table = ChannelDatabase::bankTableName(bank);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 50);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(DISTINCT CHANNEL) FROM %1").arg(table)), 50);
+        QSqlQuery q(rig.db.database());
+        QVERIFY(q.exec(QStringLiteral("SELECT CHANNEL, sFREQ, FREQUENCY, TRUNKED, DELAY, LOCKOUT, PRIORITY FROM %1").arg(table)));
+        while (q.next()) {
+            const int n = q.value(0).toInt();
+            QCOMPARE(ChannelDatabase::bankOfChannel(n), bank);
+            const SimChannel &c = rig.engine.channel(n);
+            if (c.isEmpty()) {
+                QCOMPARE(q.value(1).toString(), QStringLiteral("000.000"));
+                QCOMPARE(q.value(2).toDouble(), 0.0);
+                QCOMPARE(q.value(5).toInt(), 1);
+                QCOMPARE(q.value(6).toInt(), 0); // an empty channel is no priority channel
+                continue;
+            }
+            QCOMPARE(q.value(1).toString(), ScannerEngine::frequencyText(c.freq));
+            QCOMPARE(q.value(2).toDouble(), ScannerEngine::frequencyText(c.freq).toDouble());
+            QCOMPARE(q.value(3).toBool(), c.trunked);
+            QCOMPARE(q.value(4).toBool(), c.delay);
+            QCOMPARE(q.value(5).toBool(), c.lockout);
+            QCOMPARE(q.value(6).toBool(), c.priority);
+        }
+    }
+    // The unticked bank is untouched.
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK02")), 1);
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK02")), QStringLiteral("mine"));
+
+    // Channel 1000 is selected on the keys, then read.
+    const QStringList commands = rig.commandsFrom(from);
+    const qsizetype at = commands.indexOf(QStringLiteral("KEY02 1"), commands.lastIndexOf(QStringLiteral("MA")) - 5);
+    QCOMPARE(commands.mid(at, 6), QStringList({"KEY02 1", "KEY02 0", "KEY02 0", "KEY02 0", "KEY01", "MA"}));
+    QCOMPARE(commands.first(), QStringLiteral("KEY01"));
+
+    // The faceplate has its port back and polls.
+    QVERIFY(rig.window.isVisible());
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QVERIFY(rig.port.isOpen());
+}
+
+void TestTransfer::backupKeepsUserColumns()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSqlQuery q(rig.db.database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ, COMPANY_NAME, NOTES, CITY) "
+                                  "VALUES (8, '1.0', 'Water Dept', 'pump station', 'Springfield')")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (8, 'second row')")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (777, 'not of this bank')")));
+    q.finish();
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QVERIFY(rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Water Dept"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT NOTES FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("pump station"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT CITY FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Springfield"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE CHANNEL = 8")),
+             ScannerEngine::frequencyText(rig.engine.channel(8).freq));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME IS NOT NULL")), 1);
+}
+
+void TestTransfer::restoreTypesFrequencies()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    // Bank 2: channel 53 holds 154.4150; 51 is empty; 52 has no row; some rows
+    // hold nothing the keys could type.
+    QSqlQuery q(rig.db.database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (53, '154.4150'), (51, '000.000'), "
+                                  "(54, NULL), (55, ''), (56, '12.5'), (57, '154.41500'), (58, 'abc.defg')")));
+    // Bank 1 from a backup of the scanner's own memory.
+    rig.engine.handle(QStringLiteral("AC"));
+    for (int n = 1; n <= 50; n += 3)
+        rig.engine.setChannel(n, {1000000 + n * 125 * 10, false, false, false, false});
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    const QString bank1 = QStringLiteral("SELECT group_concat(CHANNEL || '=' || sFREQ) FROM (SELECT * FROM BANK01 ORDER BY CHANNEL)");
+    const QString before = rig.value(bank1);
+    rig.engine.handle(QStringLiteral("AC"));
+
+    rig.transfer->restore();
+    QTest::qWait(50);
+    const qsizetype from = rig.engine.commandLog().size();
+    QVERIFY(rig.run({1, 2}, 30000));
+    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner Memory Restore SUCCESSFUL!")), qPrintable(rig.messages.last()));
+    QVERIFY2(rig.messages.last().contains(QLatin1String("5 channel(s)")), qPrintable(rig.messages.last()));
+
+    const QStringList commands = rig.commandsFrom(from);
+    QCOMPARE(commands.mid(0, 2), QStringList({"KEY01", "MA999"}));
+    const qsizetype at = commands.indexOf(QStringLiteral("MA053"));
+    QCOMPARE(commands.mid(at, 11), QStringList({"MA053", "KEY02 1", "KEY02 5", "KEY02 4", "KEY03", "KEY02 4", "KEY02 1",
+                                                "KEY02 5", "KEY02 0", "KEY04", "MA054"}));
+    // Empty, missing and unusable rows: only their MA query.
+    for (const char *ma : {"MA051", "MA052", "MA055", "MA056", "MA057", "MA058"}) {
+        const qsizetype i = commands.indexOf(QLatin1String(ma));
+        QVERIFY2(commands.value(i + 1).startsWith(QLatin1String("MA")), ma);
+    }
+    QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(53).freq), QStringLiteral("154.4150"));
+
+    // Bank 1 in the scanner is the database's bank 1 again: a backup now
+    // reads back the very same rows.
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QCOMPARE(rig.value(bank1), before);
+}
+
+void TestTransfer::silentScannerKeepsOldRows()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSqlQuery q(rig.db.database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ, COMPANY_NAME) VALUES (60, '155.0000', 'Ambulance')")));
+    q.finish();
+    rig.transfer->backup();
+    QTest::qWait(50);
+    // Bank 1 takes 192 commands (KEY01 first); the scanner falls silent ten
+    // channels into bank 2.
+    rig.engine.setSilentAfter(int(rig.engine.commandLog().size()) + 192 + 40);
+    QVERIFY(rig.run({1, 2}, 15000));
+    const QString message = rig.messages.last();
+    QVERIFY2(message.contains(QLatin1String("FAILED: channel 61 got no answer from the scanner")), qPrintable(message));
+    QVERIFY(message.contains(QLatin1String("PC Control mode")));
+    QVERIFY(message.contains(QLatin1String("Banks saved to the database: 1.")));
+    QVERIFY(message.contains(QLatin1String("Bank 2 was left in the database as it was.")));
+    QVERIFY(!message.contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK02")), 1);
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK02")), QStringLiteral("Ambulance"));
+
+    // The faceplate has its port back; once the scanner talks again, it polls.
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QVERIFY(rig.port.isOpen());
+    rig.engine.setSilentAfter(-1);
+    const qsizetype from = rig.engine.commandLog().size();
+    QTRY_VERIFY(rig.commandsFrom(from).contains(QStringLiteral("SQ")));
+}
+
+void TestTransfer::cancelStopsAfterChannel()
+{
+    Rig rig;
+    rig.link.setOptions({19200, 0, false});
+    QVERIFY(rig.start());
+    QSqlQuery(rig.db.database()).exec(QStringLiteral("INSERT INTO BANK03 (CHANNEL, sFREQ) VALUES (101, 'old')"));
+    rig.transfer->backup();
+    BankSelectionDialog *dialog = rig.transfer->dialog();
+    dialog->check(1)->setChecked(true);
+    dialog->check(3)->setChecked(true);
+    QSignalSpy back(rig.transfer, &MemoryTransfer::handedBack);
+    QSignalSpy ended(rig.transfer, &MemoryTransfer::transferEnded);
+    dialog->startButton()->click();
+    ProgressWindow *progress = rig.transfer->progressWindow();
+    QVERIFY(progress && progress->isVisible());
+    QCOMPARE(progress->objectName(), QStringLiteral("Backup1"));
+    QVERIFY(!dialog->quitButton()->isEnabled());
+    // Once bank 3 is under way, cancel.
+    QTRY_VERIFY_WITH_TIMEOUT(progress->bankField()->text() == QLatin1String("3")
+                                 && progress->channelField()->text().toInt() >= 105,
+                             20000);
+    QCOMPARE(progress->progressBar()->maximum(), 100);
+    progress->cancelButton()->click();
+    QVERIFY(back.wait(5000));
+    const auto result = ended.first().first().value<BankTransfer::Result>();
+    QCOMPARE(result.outcome, BankTransfer::Outcome::Cancelled);
+    QVERIFY(rig.messages.last().contains(QLatin1String("was cancelled")));
+    QVERIFY(rig.messages.last().contains(QLatin1String("Banks saved to the database: 1.")));
+    QVERIFY(rig.messages.last().contains(QLatin1String("Bank 3 was left")));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK03")), 1);
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+}
+
+void TestTransfer::portThatWillNotOpen()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.transfer->setPortFactory([] {
+        auto port = std::make_unique<FakeCommPort>();
+        port->failOpenWith(QStringLiteral("Permission denied"));
+        return std::unique_ptr<CommPort>(std::move(port));
+    });
+    for (bool backup : {true, false}) {
+        backup ? rig.transfer->backup() : rig.transfer->restore();
+        QVERIFY(rig.run({1}));
+        QVERIFY2(rig.messages.last().contains(QLatin1String("COMM PORT #1 could not be opened: Permission denied")),
+                 qPrintable(rig.messages.last()));
+        QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+        QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+        QVERIFY(rig.port.isOpen());
+    }
+}
+
+void TestTransfer::databaseThatRefusesWrites()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSqlQuery q(rig.db.database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ) VALUES (1, 'old')")));
+    QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON BANK01 BEGIN "
+                                  "SELECT RAISE(ABORT, 'attempt to write a readonly database'); END")));
+    q.finish();
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QVERIFY2(rig.messages.last().contains(QLatin1String("bank 1 could not be written to the database")),
+             qPrintable(rig.messages.last()));
+    QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01")), QStringLiteral("old"));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 1);
+    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+}
+
+void TestTransfer::wipe()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.answerOk = false;
+    qsizetype from = rig.engine.commandLog().size();
+    rig.transfer->wipe();
+    QCOMPARE(rig.titles.last(), QStringLiteral("WIPE OUT SCANNER MEMORY?"));
+    QCOMPARE(rig.messages.last(),
+             QStringLiteral("Are you ABSOLUTELY SURE\r\nthat you want to restore the scanner to\r\nFACTORY DEFAULTS?"));
+    QTest::qWait(100);
+    QVERIFY(!rig.commandsFrom(from).contains(QStringLiteral("AC")));
+    QVERIFY(!rig.engine.channel(1).isEmpty());
+
+    rig.answerOk = true;
+    rig.transfer->wipe();
+    QTRY_VERIFY(rig.commandsFrom(from).contains(QStringLiteral("AC")));
+    QTRY_VERIFY(rig.engine.channel(1).isEmpty());
+    QCOMPARE(rig.messages.size(), 2); // the confirmations, nothing more
+
+    // With the port closed: nothing sent, nothing shown.
+    rig.port.close();
+    from = rig.engine.commandLog().size();
+    rig.transfer->wipe();
+    QTest::qWait(100);
+    QVERIFY(!rig.commandsFrom(from).contains(QStringLiteral("AC")));
+    QCOMPARE(rig.messages.size(), 3);
+}
+
+void TestTransfer::completionMessages()
+{
+    BankTransfer::Result r;
+    r.outcome = BankTransfer::Outcome::Completed;
+    QCOMPARE(MemoryTransfer::completionMessage(false, r),
+             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\nPress ENTER or click OK to continue"));
+    r.skipped = 2;
+    QCOMPARE(MemoryTransfer::completionMessage(false, r),
+             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\n2 channel(s) had no frequency that could be typed in "
+                            "and were skipped.\r\nPress ENTER or click OK to continue"));
+
+    r = {};
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    r.banksDone = {1, 2};
+    r.bankInProgress = 4;
+    r.lastChannel = 163;
+    const QString restore = MemoryTransfer::completionMessage(false, r);
+    QVERIFY(restore.startsWith(QLatin1String("Scanner memory restore was cancelled.")));
+    QVERIFY(restore.contains(QLatin1String("Banks restored: 1, 2.")));
+    QVERIFY(restore.contains(QLatin1String("Bank 4 was restored up to channel 163.")));
+    QVERIFY(!restore.contains(QLatin1String("SUCCESSFUL")));
+
+    r = {};
+    r.outcome = BankTransfer::Outcome::Failed;
+    r.reason = QStringLiteral("the channel database could not be opened: disk I/O error");
+    const QString backup = MemoryTransfer::completionMessage(true, r);
+    QVERIFY(backup.startsWith(QLatin1String("Scanner memory backup FAILED: the channel database could not be opened")));
+    QVERIFY(backup.contains(QLatin1String("No bank was saved.")));
+    QVERIFY(!backup.contains(QLatin1String("PC Control")));
+}
+
+QTEST_MAIN(TestTransfer)
+#include "tst_transfer.moc"
