@@ -7,6 +7,12 @@
 #include "faceplate/LcdFont.h"
 #include "faceplate/Twips.h"
 #include "link/CommPort.h"
+#include "editors/ScannerBankEditor.h"
+#include "editors/TalkGroupsEditor.h"
+#include "shell/AboutDialog.h"
+#include "shell/Help.h"
+#include "shell/MainMenu.h"
+#include "transfer/ChannelDatabase.h"
 #include "transfer/MemoryTransfer.h"
 
 #include <QAction>
@@ -381,52 +387,69 @@ QMenu *FacePlateWindow::menu(const QString &objectName) const
 
 void FacePlateWindow::buildMenus()
 {
-    QMenuBar *bar = menuBar();
-
-    QMenu *file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File"));
-    QAction *exit = file->addAction(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("File_Exit"));
-    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-    connect(exit, &QAction::triggered, this, [this] {
-        m_plate->shutdown();
-        QApplication::quit();
+    const MessageFn message = [this](MessageKind kind, const QString &title, const QString &text) {
+        const MessageFn show = m_plate->message();
+        return show ? show(kind, title, text) : false;
+    };
+    const auto help = [message] { message(MessageKind::Information, Help::title(), Help::text()); };
+    MainMenu::build(menuBar(), {
+        {QStringLiteral("File_Exit"), [this] {
+             m_plate->shutdown();
+             QApplication::quit();
+         }},
+        {QStringLiteral("mnuCom_Port"), [this] { m_plate->mnuComPort(); }},
+        {QStringLiteral("mnuCom_Speed"), [this] { m_plate->mnuComSpeed(); }},
+        {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
+        {QStringLiteral("Backup"), [this] { m_transfer->backup(); }},
+        {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},
+        {QStringLiteral("EditBanks"), [this] { openBankEditor(); }},
+        {QStringLiteral("EditTalkGroups"), [this] { openTalkgroupEditor(); }},
+        {QStringLiteral("ClearMemory"), [this] { m_transfer->wipe(); }},
+        {QStringLiteral("mnuGettingStarted"), help},
+        {QStringLiteral("mnuTroubleShoot"), help},
+        {QStringLiteral("About"), [this] { AboutDialog::showModal(this); }},
     });
+}
 
-    QMenu *port = bar->addMenu(QStringLiteral("&Port Setup"));
-    port->setObjectName(QStringLiteral("COM_Options"));
-    QAction *comPort = port->addAction(QStringLiteral("Com Port"));
-    comPort->setObjectName(QStringLiteral("mnuCom_Port"));
-    comPort->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    connect(comPort, &QAction::triggered, m_plate, &FacePlate::mnuComPort);
-    QAction *comSpeed = port->addAction(QStringLiteral("Port Speed"));
-    comSpeed->setObjectName(QStringLiteral("mnuCom_Speed"));
-    comSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(comSpeed, &QAction::triggered, m_plate, &FacePlate::mnuComSpeed);
+ScannerBankEditor *FacePlateWindow::bankEditor() const
+{
+    return m_bankEditor;
+}
 
-    QMenu *view = bar->addMenu(QStringLiteral("&View"));
-    view->setObjectName(QStringLiteral("mnuView"));
-    QAction *aux = view->addAction(QStringLiteral("Aux Display"));
-    aux->setObjectName(QStringLiteral("mnuAuxDisp"));
-    aux->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    connect(aux, &QAction::triggered, this, &FacePlateWindow::showAuxDisplay);
+TalkGroupsEditor *FacePlateWindow::talkgroupEditor() const
+{
+    return m_talkgroupEditor;
+}
 
-    QMenu *database = bar->addMenu(QStringLiteral("&Database"));
-    database->setObjectName(QStringLiteral("DATABASE_FUNCTIONS"));
-    QAction *backup = database->addAction(QStringLiteral("Backup Scanner Memory to Database"));
-    backup->setObjectName(QStringLiteral("Backup"));
-    backup->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    connect(backup, &QAction::triggered, m_transfer, &MemoryTransfer::backup);
-    QAction *restore = database->addAction(QStringLiteral("Restore Database to Scanner Memory"));
-    restore->setObjectName(QStringLiteral("Restore"));
-    restore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    connect(restore, &QAction::triggered, m_transfer, &MemoryTransfer::restore);
+void FacePlateWindow::openBankEditor()
+{
+    if (!m_bankEditor) {
+        auto *editor = new ScannerBankEditor(m_plate->database()->path(), m_plate->message());
+        if (!editor->load()) {
+            delete editor;
+            return;
+        }
+        m_bankEditor = editor;
+    }
+    m_bankEditor->show();
+    m_bankEditor->raise();
+    m_bankEditor->activateWindow();
+}
 
-    QMenu *wipeout = bar->addMenu(QStringLiteral("&WIPEOUT"));
-    wipeout->setObjectName(QStringLiteral("WIPEOUT"));
-    QAction *clear = wipeout->addAction(QStringLiteral("Delete All Scanner Memory (BEWARE!)"));
-    clear->setObjectName(QStringLiteral("ClearMemory"));
-    connect(clear, &QAction::triggered, m_transfer, &MemoryTransfer::wipe);
+void FacePlateWindow::openTalkgroupEditor()
+{
+    if (!m_talkgroupEditor) {
+        auto *editor = new TalkGroupsEditor(m_plate->database()->path(), m_plate->message());
+        if (!editor->load()) {
+            delete editor;
+            return;
+        }
+        editor->move(pos());
+        m_talkgroupEditor = editor;
+    }
+    m_talkgroupEditor->show();
+    m_talkgroupEditor->raise();
+    m_talkgroupEditor->activateWindow();
 }
 
 void FacePlateWindow::load()
@@ -449,6 +472,10 @@ void FacePlateWindow::closeEvent(QCloseEvent *event)
 {
     m_plate->shutdown();
     m_auxWindow->close();
+    if (m_bankEditor)
+        m_bankEditor->close();
+    if (m_talkgroupEditor)
+        m_talkgroupEditor->close();
     emit closing();
     event->accept();
 }

@@ -4,12 +4,15 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 
 class AuxDisplayWindow;
 class FacePlate;
 class MemoryTransfer;
+class ScannerBankEditor;
+class TalkGroupsEditor;
 class QLineEdit;
 class QPushButton;
 class QMenu;
@@ -40,6 +43,11 @@ public:
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
+    // Database, Edit Channel Banks / Edit Talkgroups: the editor's one window.
+    void openBankEditor();
+    void openTalkgroupEditor();
+    ScannerBankEditor *bankEditor() const;
+    TalkGroupsEditor *talkgroupEditor() const;
 
 signals:
     void closing();
@@ -61,6 +69,8 @@ private:
     FacePlate *m_plate;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
+    QPointer<ScannerBankEditor> m_bankEditor;
+    QPointer<TalkGroupsEditor> m_talkgroupEditor;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
     QLineEdit *m_status = nullptr;
     QHash<QString, QPushButton *> m_buttons;
