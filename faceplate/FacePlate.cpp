@@ -23,11 +23,14 @@ FacePlate::FacePlate(CommPort *port, QSettings *store, const QString &databasePa
     : QObject(parent)
     , m_port(port)
     , m_store(store)
-    , m_database(std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups")))
+    // The lookups run between poll turns: a database another program holds
+    // locked must not stall the display for long.
+    , m_database(std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups"), 200))
     , m_keypad(std::make_unique<Keypad>(this))
     , m_keyboard(new Keyboard(this, this))
     , m_selfTest(new SelfTest(&m_display, this))
 {
+    m_port->setObjectName(QStringLiteral("MSComm1"));
     m_lookups = std::make_unique<AuxLookups>(&m_aux, m_database.get(),
                                              [this](const QString &text) { m_display.setStatusLine(text); });
     QSettings *settings = m_store;

@@ -78,9 +78,10 @@ QStringList ChannelDatabase::schemaStatements()
     return statements;
 }
 
-ChannelDatabase::ChannelDatabase(const QString &path, const QString &connectionName)
+ChannelDatabase::ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis)
     : m_path(path)
     , m_connection(connectionName)
+    , m_busyMillis(busyMillis)
 {
 }
 
@@ -112,7 +113,7 @@ bool ChannelDatabase::open(QString *error)
         QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
                                                                 : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(m_path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMillis));
         if (!db.open()) {
             *error = db.lastError().text();
             close();

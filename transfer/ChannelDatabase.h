@@ -34,8 +34,9 @@ public:
     static QStringList schemaStatements();
 
     // path: the database file. connectionName: a name of its own per user of
-    // the file (the lookups, a transfer, an editor).
-    ChannelDatabase(const QString &path, const QString &connectionName);
+    // the file (the lookups, a transfer, an editor). busyMillis: how long a
+    // statement waits for another writer to finish before it fails.
+    ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis = 2000);
     ~ChannelDatabase();
     ChannelDatabase(const ChannelDatabase &) = delete;
     ChannelDatabase &operator=(const ChannelDatabase &) = delete;
@@ -84,6 +85,7 @@ private:
 
     QString m_path;
     QString m_connection;
+    int m_busyMillis;
     struct Queries;
     std::unique_ptr<Queries> m_queries;
 };

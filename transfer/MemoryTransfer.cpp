@@ -97,6 +97,7 @@ void MemoryTransfer::startTransfer(const QList<int> &banks)
     m_dialog->quitButton()->setEnabled(false);
 
     m_port = m_portFactory();
+    m_port->setObjectName(QStringLiteral("MSComm1")); // the dialog's own serial control
     m_db = std::make_unique<ChannelDatabase>(m_plate->database()->path(), QStringLiteral("orvendal-transfer"));
     if (backup)
         m_transfer = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_plate->link(), banks);
