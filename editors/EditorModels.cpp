@@ -63,10 +63,8 @@ bool BankTableModel::normalise(const QString &column, const QVariant &value, QVa
 
 bool BankTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole)
-        return QSqlTableModel::setData(index, value, role);
-    QVariant stored;
-    if (!normalise(record().fieldName(index.column()), value, &stored))
+    QVariant stored = value;
+    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
         return false;
     return QSqlTableModel::setData(index, stored, role);
 }
@@ -99,10 +97,8 @@ bool TalkgroupTableModel::normalise(const QString &column, const QVariant &value
 
 bool TalkgroupTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole)
-        return QSqlTableModel::setData(index, value, role);
-    QVariant stored;
-    if (!normalise(record().fieldName(index.column()), value, &stored))
+    QVariant stored = value;
+    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
         return false;
     return QSqlTableModel::setData(index, stored, role);
 }

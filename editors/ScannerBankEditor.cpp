@@ -5,9 +5,7 @@
 #include "transfer/ChannelDatabase.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSqlError>
@@ -36,14 +34,10 @@ const BarButton kBarButtons[] = {
 } // namespace
 
 ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn message, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_path(databasePath)
-    , m_message(std::move(message))
-    , m_beep([] { QApplication::beep(); })
+    : GridEditor(databasePath, QStringLiteral("orvendal-bank-editor"), std::move(message), parent)
 {
     setObjectName(QStringLiteral("ScannerBank"));
     setWindowTitle(QStringLiteral("BANK01"));
-    setAttribute(Qt::WA_DeleteOnClose);
     const qreal dpi = logicalDpiX();
     resize(Twips::toPixels(10065, dpi), Twips::toPixels(6750, dpi));
 
@@ -52,11 +46,7 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->hide();
 
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("grdDataGrid"));
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    grid()->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("TabStrip1"));
@@ -88,41 +78,23 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     connect(button(QStringLiteral("cmdRefresh")), &QPushButton::clicked, this, &ScannerBankEditor::refresh);
     connect(button(QStringLiteral("cmdClose")), &QPushButton::clicked, this, &QWidget::close);
 
-    auto *statusBox = new QWidget(this);
-    statusBox->setObjectName(QStringLiteral("picStatBox"));
-    auto *statusLayout = new QHBoxLayout(statusBox);
-    statusLayout->setContentsMargins(Twips::toPixels(690, dpi), 0, 0, 0);
-    m_status = new QLabel(statusBox);
-    m_status->setObjectName(QStringLiteral("lblStatus"));
-    m_status->setFrameShape(QFrame::Box);
-    m_status->setAutoFillBackground(true);
-    QPalette pal = m_status->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    m_status->setPalette(pal);
-    statusLayout->addWidget(m_status, 1);
-    for (const char *name : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"}) {
-        auto *nav = new QPushButton(statusBox);
-        nav->setObjectName(QLatin1String(name));
-        nav->hide(); // part of the bar, never shown
-        statusLayout->addWidget(nav);
-    }
+    QWidget *statusBox = makeStatusBox();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
     layout->addWidget(m_caption);
-    layout->addWidget(m_grid, 1);
+    layout->addWidget(grid(), 1);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
     layout->addWidget(statusBox);
 
     m_cursor.setMoved([this] { showPosition(); });
-    installEventFilter(this);
-    m_grid->installEventFilter(this);
 }
 
 ScannerBankEditor::~ScannerBankEditor()
 {
+    grid()->setModel(nullptr);
     delete m_model;
     m_model = nullptr;
 }
@@ -144,13 +116,8 @@ QString ScannerBankEditor::gridCaption() const
 
 bool ScannerBankEditor::load()
 {
-    m_db = std::make_unique<ChannelDatabase>(m_path, QStringLiteral("orvendal-bank-editor"));
-    QString error;
-    if (!m_db->open(&error)) {
-        if (m_message)
-            m_message(MessageKind::Warning, QString(), tr("The channel database could not be opened:\n%1").arg(error));
+    if (!openDatabase())
         return false;
-    }
     m_currentBank = 1;
     // The first view shows the fifteen columns of the editor's own list.
     return openBank(1, false);
@@ -158,52 +125,39 @@ bool ScannerBankEditor::load()
 
 bool ScannerBankEditor::openBank(int bank, bool allColumns)
 {
-    auto *model = new BankTableModel(this, m_db->database());
+    auto *model = new BankTableModel(this, database()->database());
     model->setEditStrategy(QSqlTableModel::OnManualSubmit);
     model->setTable(ChannelDatabase::bankTableName(bank));
     model->setSort(model->fieldIndex(QStringLiteral("CHANNEL")), Qt::AscendingOrder);
     if (model->fieldIndex(QStringLiteral("CHANNEL")) < 0 || !model->select()) {
         const QString error = model->lastError().text();
         delete model;
-        if (m_message)
-            m_message(MessageKind::Warning, QString(),
-                      tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error.isEmpty() ? tr("no such table") : error));
+        warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error.isEmpty() ? tr("no such table") : error));
         return false;
     }
-    while (model->canFetchMore())
-        model->fetchMore();
-
-    m_grid->setModel(model);
+    grid()->setModel(model);
     delete m_model;
     m_model = model;
+    fetchAll();
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
-        m_grid->setColumnHidden(c, !allColumns && c == sFreq);
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (!m_syncing && current.isValid() && current.row() != m_cursor.row())
-                    m_cursor.moveTo(current.row());
-            });
+        grid()->setColumnHidden(c, !allColumns && c == sFreq);
+    followGrid();
     m_currentBank = bank;
     m_cursor.reset(model->rowCount());
-    syncCursorToModel(m_cursor.row());
     return true;
 }
 
-void ScannerBankEditor::syncCursorToModel(int row)
+void ScannerBankEditor::fetchAll()
 {
-    if (row < 0 || !m_model)
-        return;
-    m_syncing = true;
-    const int column = qMax(0, m_grid->currentIndex().column());
-    m_grid->setCurrentIndex(m_model->index(row, column));
-    m_syncing = false;
+    while (m_model->canFetchMore())
+        m_model->fetchMore();
 }
 
 void ScannerBankEditor::showPosition()
 {
-    m_status->setText(QStringLiteral("Record: %1").arg(m_cursor.absolutePosition()));
-    syncCursorToModel(m_cursor.row());
+    status()->setText(QStringLiteral("Record: %1").arg(m_cursor.absolutePosition()));
+    syncGridToCursor();
 }
 
 void ScannerBankEditor::setButtons(bool browsing)
@@ -225,13 +179,13 @@ void ScannerBankEditor::add()
     if (!m_model->insertRow(row))
         return;
     m_cursor.reset(m_model->rowCount(), row);
-    m_grid->setFocus();
-    m_grid->edit(m_model->index(row, m_model->fieldIndex(QStringLiteral("CHANNEL"))));
+    grid()->setFocus();
+    grid()->edit(m_model->index(row, m_model->fieldIndex(QStringLiteral("CHANNEL"))));
 }
 
 void ScannerBankEditor::edit()
 {
-    m_status->setText(QStringLiteral("Edit record"));
+    status()->setText(QStringLiteral("Edit record"));
     m_editMode = true;
     setButtons(false);
 }
@@ -243,11 +197,10 @@ bool ScannerBankEditor::update()
     const int row = m_cursor.row();
     if (!m_model->submitAll()) {
         // Nothing was written: say why and stay in edit mode.
-        m_status->setText(tr("Not saved: %1").arg(m_model->lastError().text()));
+        status()->setText(tr("Not saved: %1").arg(m_model->lastError().text()));
         return false;
     }
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
+    fetchAll();
     m_editMode = false;
     setButtons(true);
     m_cursor.reset(m_model->rowCount(), qMin(qMax(row, 0), m_model->rowCount() - 1));
@@ -271,12 +224,11 @@ void ScannerBankEditor::remove()
         return;
     m_model->removeRow(row);
     if (!m_model->submitAll()) {
-        m_status->setText(tr("Not deleted: %1").arg(m_model->lastError().text()));
+        status()->setText(tr("Not deleted: %1").arg(m_model->lastError().text()));
         m_model->revertAll();
         return;
     }
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
+    fetchAll();
     // On to the record after the deleted one, or the new last one.
     m_cursor.reset(m_model->rowCount(), row);
     if (m_cursor.eof())
@@ -288,8 +240,7 @@ void ScannerBankEditor::refresh()
     if (!m_model)
         return;
     m_model->select();
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
+    fetchAll();
     m_cursor.reset(m_model->rowCount());
 }
 
@@ -334,18 +285,4 @@ void ScannerBankEditor::selectBank(int bank)
     m_caption->setText(caption);
     m_caption->show();
     setWindowTitle(caption);
-}
-
-bool ScannerBankEditor::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && !m_editMode) {
-        const auto action = EditorNavigation::actionFor(static_cast<QKeyEvent *>(event), true);
-        if (action == EditorNavigation::KeyAction::Close) {
-            close();
-            return true;
-        }
-        if (EditorNavigation::apply(action, m_cursor, m_beep))
-            return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -1,21 +1,12 @@
 #pragma once
 
-#include "editors/EditorNavigation.h"
-#include "editors/RecordCursor.h"
-#include "link/Prompter.h"
+#include "editors/GridEditor.h"
 
-#include <QWidget>
-
-#include <memory>
-
-class ChannelDatabase;
-class QLabel;
-class QTableView;
 class TalkgroupTableModel;
 
 // TalkGroups: the talkgroup log in a grid sorted by ID, edited in place; a
 // row is written when the user leaves it.
-class TalkGroupsEditor : public QWidget
+class TalkGroupsEditor : public GridEditor
 {
     Q_OBJECT
 public:
@@ -28,11 +19,7 @@ public:
     // Opens the log; false (after saying why) when it cannot be opened.
     bool load();
 
-    void setBeep(EditorNavigation::Beep beep) { m_beep = std::move(beep); }
-
     TalkgroupTableModel *model() const { return m_model; }
-    QTableView *grid() const { return m_grid; }
-    RecordCursor &cursor() { return m_cursor; }
 
     // A new row at the end for the user to type in; and deleting the current one.
     void addRow();
@@ -40,20 +27,8 @@ public:
     // Writes the row being edited; false (after saying why) when it cannot be.
     bool submitRow();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    void syncCursorToModel(int row);
     void reload(int row);
 
-    QString m_path;
-    MessageFn m_message;
-    EditorNavigation::Beep m_beep;
-    std::unique_ptr<ChannelDatabase> m_db;
     TalkgroupTableModel *m_model = nullptr;
-    QTableView *m_grid;
-    QLabel *m_status;
-    RecordCursor m_cursor;
-    bool m_syncing = false;
 };

@@ -102,12 +102,7 @@ void DisplayModel::showAllSegments()
 
 void DisplayModel::showScanScreen()
 {
-    setText(BANK, QStringLiteral("BANK"));
-    setText(BANKNUM, kBankRow);
-    setText(CHANLBL, QStringLiteral("CH"));
-    setText(FREQ, QStringLiteral(" SCAN  "));
-    setText(MHZ, QStringLiteral("MHz"));
-    setText(SCAN, QStringLiteral("SCAN"));
+    showScanTemplate();
     setText(DELAY, QStringLiteral("DELAY"));
 }
 
@@ -122,12 +117,7 @@ void DisplayModel::showTrunkScreen()
 
 void DisplayModel::showSearchScreen()
 {
-    setText(FREQ, QStringLiteral(" 1300.000"));
-    setText(MHZ, QStringLiteral("MHz"));
-    setText(SCAN, QStringLiteral("SCAN"));
-    setText(SRCHDN, kSearchDown);
-    setText(SRCHUP, kSearchUp);
-    setText(SEARCH, QStringLiteral("SEARCH"));
+    showSearchTemplate();
 }
 
 void DisplayModel::showServiceScreen()
@@ -137,9 +127,7 @@ void DisplayModel::showServiceScreen()
         setText(f, designText(f));
     setText(FREQ, QStringLiteral(" SERVICE"));
     setText(MHZ, QStringLiteral("MHz"));
-    setText(SRCHDN, kSearchDown);
-    setText(SRCHUP, kSearchUp);
-    setText(SEARCH, QStringLiteral("SEARCH"));
+    setSearchArrows();
 }
 
 void DisplayModel::clearDisplay(bool shiftOn)
@@ -175,6 +163,11 @@ void DisplayModel::showSearchTemplate()
     setText(FREQ, QStringLiteral(" 1300.000"));
     setText(MHZ, QStringLiteral("MHz"));
     setText(SCAN, QStringLiteral("SCAN"));
+    setSearchArrows();
+}
+
+void DisplayModel::setSearchArrows()
+{
     setText(SRCHDN, kSearchDown);
     setText(SEARCH, QStringLiteral("SEARCH"));
     setText(SRCHUP, kSearchUp);

@@ -64,6 +64,9 @@ signals:
     void statusLineChanged(const QString &text);
 
 private:
+    // The search word between its two arrows.
+    void setSearchArrows();
+
     std::array<QString, FieldCount> m_texts;
     QString m_status;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "editors/EditorNavigation.h"
+#include "editors/RecordCursor.h"
+#include "link/Prompter.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class ChannelDatabase;
+class QLabel;
+class QTableView;
+
+// What the two grid editors share: a connection of their own to the channel
+// database, the grid, the status bar, the current record, and the keys that
+// move through the records before the grid sees them.
+class GridEditor : public QWidget
+{
+    Q_OBJECT
+public:
+    ~GridEditor() override;
+
+    void setBeep(EditorNavigation::Beep beep) { m_beep = std::move(beep); }
+    QTableView *grid() const { return m_grid; }
+    QLabel *status() const { return m_status; }
+    RecordCursor &cursor() { return m_cursor; }
+
+protected:
+    GridEditor(const QString &databasePath, const QString &connectionName, MessageFn message, QWidget *parent);
+
+    // Opens the database; false after telling the user why it cannot be.
+    bool openDatabase();
+    ChannelDatabase *database() const { return m_db.get(); }
+    // Tells the user something went wrong.
+    void warn(const QString &text);
+    // The status bar: lblStatus and the navigation buttons, which stay hidden.
+    QWidget *makeStatusBox();
+    // Makes the grid's current row the cursor's, and follows the grid when
+    // the user picks a row there.
+    void followGrid();
+    void syncGridToCursor();
+
+    // Whether the keys move through the records now, and whether Escape closes.
+    virtual bool keysActive() const { return true; }
+    virtual bool escapeCloses() const { return false; }
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    EditorNavigation::Beep m_beep;
+    RecordCursor m_cursor;
+
+private:
+    QString m_path;
+    QString m_connection;
+    MessageFn m_message;
+    std::unique_ptr<ChannelDatabase> m_db;
+    QTableView *m_grid;
+    QLabel *m_status = nullptr;
+    bool m_syncing = false;
+};
