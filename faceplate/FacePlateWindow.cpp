@@ -304,19 +304,19 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     paintField(lcd, orange, Qt::black);
 
     const QString lcd7 = LcdFont::family();
-    for (const FieldSpec &spec : kFieldSpecs) {
-        const QString name = DisplayModel::objectNameOf(spec.field);
-        QLineEdit *edit = makeField(panel, name, m_plate->display()->text(spec.field),
-                                    QRect(spec.left, spec.top, spec.width, spec.height));
+    for (const FieldSpec &item : kFieldSpecs) {
+        const QString name = DisplayModel::objectNameOf(item.field);
+        QLineEdit *edit = makeField(panel, name, m_plate->display()->text(item.field),
+                                    QRect(item.left, item.top, item.width, item.height));
         paintField(edit, orange, Qt::black);
-        edit->setFont(panelFont(spec.family ? QString::fromLatin1(spec.family) : lcd7, spec.points, true));
+        edit->setFont(panelFont(item.family ? QString::fromLatin1(item.family) : lcd7, item.points, true));
         Qt::Alignment align = Qt::AlignHCenter;
-        if (spec.field == DisplayModel::FREQ)
+        if (item.field == DisplayModel::FREQ)
             align = Qt::AlignRight;
-        else if (spec.field == DisplayModel::ACTIVEBANK)
+        else if (item.field == DisplayModel::ACTIVEBANK)
             align = Qt::AlignLeft;
         edit->setAlignment(align | Qt::AlignVCenter);
-        m_fields[spec.field] = edit;
+        m_fields[item.field] = edit;
     }
 
     m_status = makeField(panel, QStringLiteral("StatusLine"), m_plate->display()->statusLine(),
@@ -327,14 +327,14 @@ void FacePlateWindow::buildPanel(QWidget *panel)
     m_status->setAlignment(Qt::AlignCenter);
 
     const QColor darkGrey(64, 64, 64);
-    for (const LegendSpec &spec : kLegendSpecs) {
-        QLineEdit *legend = makeField(panel, QLatin1String(spec.name), QLatin1String(spec.text),
-                                      QRect(spec.left, spec.top, spec.width, spec.height));
+    for (const LegendSpec &item : kLegendSpecs) {
+        QLineEdit *legend = makeField(panel, QLatin1String(item.name), QLatin1String(item.text),
+                                      QRect(item.left, item.top, item.width, item.height));
         paintField(legend, darkGrey, Qt::white);
         legend->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, true));
         legend->setAlignment(Qt::AlignCenter);
-        if (*spec.toolTip)
-            legend->setToolTip(QLatin1String(spec.toolTip));
+        if (*item.toolTip)
+            legend->setToolTip(QLatin1String(item.toolTip));
     }
 
     // The knobs' captions.
@@ -370,10 +370,10 @@ void FacePlateWindow::buildPanel(QWidget *panel)
         label->setGeometry(px(c.twips));
     }
 
-    for (const ButtonSpec &spec : kButtonSpecs) {
-        QPushButton *button = makeButton(panel, QLatin1String(spec.name), QString::fromUtf8(spec.caption),
-                                         QLatin1String(spec.toolTip),
-                                         QRect(spec.left, spec.top, spec.width, spec.height));
+    for (const ButtonSpec &item : kButtonSpecs) {
+        QPushButton *button = makeButton(panel, QLatin1String(item.name), QString::fromUtf8(item.caption),
+                                         QLatin1String(item.toolTip),
+                                         QRect(item.left, item.top, item.width, item.height));
         button->setFont(panelFont(QStringLiteral("Arial"), 8.25, true));
     }
     m_buttons.value(QStringLiteral("btnMUTE"))
