@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlTableModel>
 #include <QTableView>
 
 GridEditor::GridEditor(const QString &databasePath, const QString &connectionName, MessageFn message, QWidget *parent)
@@ -92,6 +93,16 @@ void GridEditor::syncGridToCursor()
     const int column = qMax(0, m_grid->currentIndex().column());
     m_grid->setCurrentIndex(m_grid->model()->index(row, column));
     m_syncing = false;
+}
+
+void GridEditor::appendRow(QSqlTableModel *model, const QString &firstColumn)
+{
+    const int row = model->rowCount();
+    if (!model->insertRow(row))
+        return;
+    m_cursor.reset(model->rowCount(), row);
+    m_grid->setFocus();
+    m_grid->edit(model->index(row, model->fieldIndex(firstColumn)));
 }
 
 bool GridEditor::eventFilter(QObject *watched, QEvent *event)

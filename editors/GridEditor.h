@@ -10,6 +10,7 @@
 
 class ChannelDatabase;
 class QLabel;
+class QSqlTableModel;
 class QTableView;
 
 // What the two grid editors share: a connection of their own to the channel
@@ -40,6 +41,8 @@ protected:
     // the user picks a row there.
     void followGrid();
     void syncGridToCursor();
+    // A new row at the end of the model, current, with its first cell to type in.
+    void appendRow(QSqlTableModel *model, const QString &firstColumn);
 
     // Whether the keys move through the records now, and whether Escape closes.
     virtual bool keysActive() const { return true; }

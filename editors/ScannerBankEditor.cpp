@@ -175,12 +175,7 @@ void ScannerBankEditor::add()
     if (!m_model)
         return;
     m_cursor.moveLast();
-    const int row = m_model->rowCount();
-    if (!m_model->insertRow(row))
-        return;
-    m_cursor.reset(m_model->rowCount(), row);
-    grid()->setFocus();
-    grid()->edit(m_model->index(row, m_model->fieldIndex(QStringLiteral("CHANNEL"))));
+    appendRow(m_model, QStringLiteral("CHANNEL"));
 }
 
 void ScannerBankEditor::edit()

@@ -125,12 +125,7 @@ void TalkGroupsEditor::addRow()
 {
     if (!m_model || !submitRow())
         return;
-    const int row = m_model->rowCount();
-    if (!m_model->insertRow(row))
-        return;
-    m_cursor.reset(m_model->rowCount(), row);
-    grid()->setFocus();
-    grid()->edit(m_model->index(row, m_model->fieldIndex(QStringLiteral("ID"))));
+    appendRow(m_model, QStringLiteral("ID"));
 }
 
 void TalkGroupsEditor::deleteRow()

@@ -176,6 +176,29 @@ void ChannelDatabase::close()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
+QSqlQuery *ChannelDatabase::prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error)
+{
+    if (!slot) {
+        slot.emplace(database());
+        if (!slot->prepare(sql)) {
+            *error = slot->lastError().text();
+            slot.reset();
+            return nullptr;
+        }
+    }
+    return &*slot;
+}
+
+bool ChannelDatabase::run(QSqlQuery *q, const QVariantList &values, QString *error)
+{
+    for (const QVariant &v : values)
+        q->addBindValue(v);
+    if (q->exec())
+        return true;
+    *error = q->lastError().text();
+    return false;
+}
+
 bool ChannelDatabase::lookupChannel(int channel, std::optional<ChannelNotes> *found, QString *error)
 {
     found->reset();
@@ -184,20 +207,11 @@ bool ChannelDatabase::lookupChannel(int channel, std::optional<ChannelNotes> *fo
         return true;
     if (!open(error))
         return false;
-    std::optional<QSqlQuery> &q = m_queries->channel[bank - 1];
-    if (!q) {
-        q.emplace(database());
-        if (!q->prepare(QStringLiteral("SELECT COMPANY_NAME, NOTES FROM %1 WHERE CHANNEL = ?").arg(bankTableName(bank)))) {
-            *error = q->lastError().text();
-            q.reset();
-            return false;
-        }
-    }
-    q->addBindValue(channel);
-    if (!q->exec()) {
-        *error = q->lastError().text();
+    QSqlQuery *q = prepared(m_queries->channel[bank - 1],
+                            QStringLiteral("SELECT COMPANY_NAME, NOTES FROM %1 WHERE CHANNEL = ?").arg(bankTableName(bank)),
+                            error);
+    if (!q || !run(q, {channel}, error))
         return false;
-    }
     if (q->next())
         *found = ChannelNotes{textOf(q->value(0)), textOf(q->value(1))};
     q->finish();
@@ -209,20 +223,10 @@ bool ChannelDatabase::lookupTalkgroup(const QString &id, std::optional<Talkgroup
     found->reset();
     if (!open(error))
         return false;
-    std::optional<QSqlQuery> &q = m_queries->talkgroup;
-    if (!q) {
-        q.emplace(database());
-        if (!q->prepare(QStringLiteral("SELECT ID, CITY, SERVICE_DESC, NOTES FROM TALKGROUPS WHERE ID = ?"))) {
-            *error = q->lastError().text();
-            q.reset();
-            return false;
-        }
-    }
-    q->addBindValue(id);
-    if (!q->exec()) {
-        *error = q->lastError().text();
+    QSqlQuery *q = prepared(m_queries->talkgroup,
+                            QStringLiteral("SELECT ID, CITY, SERVICE_DESC, NOTES FROM TALKGROUPS WHERE ID = ?"), error);
+    if (!q || !run(q, {id}, error))
         return false;
-    }
     if (q->next())
         *found = Talkgroup{textOf(q->value(0)), textOf(q->value(1)), textOf(q->value(2)), textOf(q->value(3))};
     q->finish();
@@ -233,27 +237,15 @@ bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QS
 {
     if (!open(error))
         return false;
-    std::optional<QSqlQuery> &q = m_queries->addTalkgroup;
-    if (!q) {
-        q.emplace(database());
-        if (!q->prepare(QStringLiteral(
-                "INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) VALUES (?, ?, ?, ?, ?, ?)"))) {
-            *error = q->lastError().text();
-            q.reset();
-            return false;
-        }
-    }
-    q->addBindValue(t.id);
-    q->addBindValue(t.city);
-    q->addBindValue(t.serviceDesc);
-    q->addBindValue(t.notes);
-    q->addBindValue(when.date().toString(Qt::ISODate));
-    q->addBindValue(when.time().toString(QStringLiteral("HH:mm:ss")));
-    if (!q->exec()) {
-        *error = q->lastError().text();
-        return false;
-    }
-    return true;
+    QSqlQuery *q = prepared(
+        m_queries->addTalkgroup,
+        QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) VALUES (?, ?, ?, ?, ?, ?)"),
+        error);
+    return q
+        && run(q,
+               {t.id, t.city, t.serviceDesc, t.notes, when.date().toString(Qt::ISODate),
+                when.time().toString(QStringLiteral("HH:mm:ss"))},
+               error);
 }
 
 const QStringList &ChannelDatabase::userColumns()

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <QList>
@@ -82,6 +83,10 @@ public:
 
 private:
     bool createSchema(QString *error);
+    // The statement in the slot, prepared on first use; null (with *error)
+    // when it cannot be.
+    QSqlQuery *prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error);
+    static bool run(QSqlQuery *query, const QVariantList &values, QString *error);
 
     QString m_path;
     QString m_connection;
