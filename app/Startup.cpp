@@ -1,15 +1,27 @@
 #include "app/Startup.h"
 
-#include "app/AppInfo.h"
-#include "faceplate/FacePlate.h"
-#include "faceplate/FacePlateWindow.h"
-#include "link/Prompter.h"
+#include "data/AppInfo.h"
+#include "data/ChannelDatabase.h"
 #include "link/SerialCommPort.h"
-#include "shell/SplashWindow.h"
+#include "scanner/AuxDisplayModel.h"
+#include "scanner/AuxLookups.h"
+#include "scanner/DisplayModel.h"
+#include "scanner/Keyboard.h"
+#include "scanner/Keypad.h"
+#include "scanner/ScannerSession.h"
+#include "ui/FacePlateWindow.h"
+#include "ui/Prompter.h"
+#include "ui/SplashWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+
+namespace {
+// The lookups run between poll turns: a database another program holds
+// locked must not stall the display for long.
+constexpr int kLookupBusyMillis = 200;
+} // namespace
 
 Startup::Startup(QObject *parent)
     : QObject(parent)
@@ -20,9 +32,11 @@ Startup::Startup(QObject *parent)
 
 Startup::~Startup()
 {
-    // The window goes before the controller it renders.
+    // Windows first, then what they render and drive.
     m_window.reset();
-    m_plate.reset();
+    m_keyboard.reset();
+    m_keypad.reset();
+    m_session.reset();
 }
 
 void Startup::run()
@@ -42,12 +56,27 @@ void Startup::showFacePlate()
     if (m_splash)
         m_splash->close();
 
+    const QString databasePath = AppInfo::databasePath();
     m_store = std::make_unique<QSettings>();
     m_port = std::make_unique<SerialCommPort>();
-    m_plate = std::make_unique<FacePlate>(m_port.get(), m_store.get(), AppInfo::databasePath());
-    m_window = std::make_unique<FacePlateWindow>(m_plate.get());
-    m_plate->setPrompt(Prompter::inputBox(nullptr));
-    m_plate->setMessage(Prompter::messageBox(m_window.get()));
-    connect(m_window.get(), &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    m_window->load();
+    m_lookupsDb = std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups"), kLookupBusyMillis);
+    m_display = std::make_unique<DisplayModel>();
+    m_aux = std::make_unique<AuxDisplayModel>();
+    DisplayModel *display = m_display.get();
+    m_lookups = std::make_unique<AuxLookups>(m_aux.get(), m_lookupsDb.get(),
+                                             [display](const QString &text) { display->setStatusLine(text); });
+    m_session = std::make_unique<ScannerSession>(
+        SessionWiring{m_port.get(), m_store.get(), display, m_aux.get(), m_lookups.get()});
+    m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
+    m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
+
+    m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
+        m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
+        m_keyboard.get()});
+    m_window->setMessage(Prompter::messageBox(m_window.get()));
+    m_session->setPrompt(Prompter::inputBox(nullptr));
+    FacePlateWindow *window = m_window.get();
+    m_session->setPlaceWindows([window] { window->placeWindows(); });
+    connect(window, &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    m_session->load();
 }

@@ -6,13 +6,21 @@
 
 #include <memory>
 
+class AuxDisplayModel;
+class AuxLookups;
+class ChannelDatabase;
 class CommPort;
-class FacePlate;
+class DisplayModel;
 class FacePlateWindow;
+class Keyboard;
+class Keypad;
 class QSettings;
+class ScannerSession;
 class SplashWindow;
 
-// The program's start-up: the splash for five seconds, then the faceplate.
+// The program's start-up and the one place that puts it together: the
+// splash for five seconds, then the settings store, the serial port, the
+// channel database, the scanner session, its keys and the windows.
 class Startup : public QObject
 {
     Q_OBJECT
@@ -33,6 +41,12 @@ private:
     QTimer m_splashTimer;
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<CommPort> m_port;
-    std::unique_ptr<FacePlate> m_plate;
+    std::unique_ptr<ChannelDatabase> m_lookupsDb;
+    std::unique_ptr<DisplayModel> m_display;
+    std::unique_ptr<AuxDisplayModel> m_aux;
+    std::unique_ptr<AuxLookups> m_lookups;
+    std::unique_ptr<ScannerSession> m_session;
+    std::unique_ptr<Keypad> m_keypad;
+    std::unique_ptr<Keyboard> m_keyboard;
     std::unique_ptr<FacePlateWindow> m_window;
 };

@@ -12,7 +12,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("OVKS4410"));
     QApplication::setApplicationName(QStringLiteral("OVKS4410"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvendal"));
+    // No display name: the window manager would add it to every caption. The
+    // desktop learns the program's name from its desktop file.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvendal"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     Startup startup;

@@ -5,13 +5,17 @@
 // usage: bench-poll [seconds] (default 20)
 
 #include "BenchSupport.h"
-#include "faceplate/AuxDisplayModel.h"
-#include "faceplate/AuxLookups.h"
-#include "faceplate/FacePlate.h"
-#include "faceplate/FacePlateWindow.h"
-#include "faceplate/PollLoop.h"
+#include "data/ChannelDatabase.h"
 #include "link/SerialCommPort.h"
-#include "transfer/ChannelDatabase.h"
+#include "protocol/ChannelReply.h"
+#include "scanner/AuxDisplayModel.h"
+#include "scanner/AuxLookups.h"
+#include "scanner/DisplayModel.h"
+#include "scanner/Keyboard.h"
+#include "scanner/Keypad.h"
+#include "scanner/PollLoop.h"
+#include "scanner/ScannerSession.h"
+#include "ui/FacePlateWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -129,27 +133,36 @@ int main(int argc, char *argv[])
     store.setValue("Config/Com_Port", "1");
     store.setValue("Config/Com_Speed", "19200");
     store.setValue("Config/Com_Device_1", link);
+    // Put together as the program does.
+    const QString databasePath = dir.filePath(QStringLiteral("Data/Orvendal.db"));
     SerialCommPort port;
-    FacePlate plate(&port, &store, dir.filePath(QStringLiteral("Data/Orvendal.db")));
-    FacePlateWindow window(&plate);
+    ChannelDatabase lookupsDb(databasePath, QStringLiteral("orvendal-lookups"), 200);
+    DisplayModel display;
+    AuxDisplayModel aux;
+    AuxLookups lookups(&aux, &lookupsDb, [&display](const QString &text) { display.setStatusLine(text); });
+    ScannerSession session({&port, &store, &display, &aux, &lookups});
+    Keypad keypad(&port, &session);
+    Keyboard keyboard(&port, &session, &aux);
+    FacePlateWindow window({&session, &port, &store, databasePath, &display, &aux, &keypad, &keyboard});
+    session.setPlaceWindows([&window] { window.placeWindows(); });
     QList<Change> changes;
     QObject::connect(window.field(DisplayModel::FREQ), &QLineEdit::textChanged, &app,
                      [&changes](const QString &text) { changes.append({Bench::monotonicNs(), text}); });
 
-    window.load();
+    session.load();
     double cpuStart = 0, cpu = 0, wall = 0;
     qint64 wallStart = 0, turns = 0, queries = 0;
-    QObject::connect(&plate, &FacePlate::pollingStarted, &app, [&] {
+    QObject::connect(&session, &ScannerSession::pollingStarted, &app, [&] {
         cpuStart = Bench::cpuSeconds();
         wallStart = Bench::monotonicNs();
         QTimer::singleShot(seconds * 1000, &app, [&] {
             cpu = Bench::cpuSeconds() - cpuStart;
             wall = (Bench::monotonicNs() - wallStart) / 1e9;
-            if (PollLoop *loop = plate.pollLoop()) {
+            if (PollLoop *loop = session.pollLoop()) {
                 turns = loop->turns();
                 queries = loop->queriesSent();
             }
-            plate.shutdown();
+            session.shutdown();
             QCoreApplication::quit();
         });
     });
@@ -172,9 +185,7 @@ int main(int argc, char *argv[])
         const QStringList parts = in.readLine().split(QLatin1Char(' '));
         if (parts.size() >= 4 && parts[1] == QLatin1String("wrote") && parts[3].startsWith(QLatin1Char('C'))) {
             const QString reply = parts.mid(3).join(QLatin1Char(' '));
-            const QString f = reply.mid(6, 1) == QLatin1String("0") ? reply.mid(7, 3) + QLatin1Char('.') + reply.mid(10, 4)
-                                                                      : reply.mid(6, 4) + QLatin1Char('.') + reply.mid(10, 4);
-            writes.append({parts[2].toLongLong(), f});
+            writes.append({parts[2].toLongLong(), ChannelReply::decode(reply).frequencyText});
         }
     }
     QList<double> delays;

@@ -11,8 +11,8 @@
 #include "sim/SimLink.h"
 #include "transfer/BankBackup.h"
 #include "transfer/BankRestore.h"
-#include "transfer/ChannelDatabase.h"
-#include "transfer/ChannelRecord.h"
+#include "data/ChannelDatabase.h"
+#include "data/ChannelRecord.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

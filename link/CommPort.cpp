@@ -1,6 +1,6 @@
 #include "link/CommPort.h"
 
-#include "link/Protocol.h"
+#include "link/Framing.h"
 
 Q_LOGGING_CATEGORY(lcLink, "orvendal.link")
 
@@ -69,7 +69,7 @@ bool CommPort::open()
         return false;
     }
     m_open = true;
-    m_commEvent = comEvNone;
+    m_commEvent = kNoEvent;
     qCInfo(lcLink) << "opened" << device << "at" << m_settings;
     emit openChanged(true);
     return true;
@@ -79,6 +79,7 @@ void CommPort::close()
 {
     if (!m_open)
         return;
+    readDevice(); // nothing received before the close belongs to the next user
     closeDevice();
     m_open = false;
     qCInfo(lcLink) << "closed" << deviceName();
@@ -96,7 +97,7 @@ void CommPort::write(const QByteArray &bytes)
 void CommPort::send(const QString &command)
 {
     qCDebug(lcLink) << "send" << command;
-    write(Protocol::frame(command));
+    write(Framing::frame(command));
 }
 
 QByteArray CommPort::input()
@@ -110,6 +111,6 @@ QByteArray CommPort::input()
 
 void CommPort::notifyReceived()
 {
-    m_commEvent = comEvReceive;
+    m_commEvent = kReceived;
     emit received();
 }

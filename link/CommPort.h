@@ -29,8 +29,8 @@ class CommPort : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int comEvNone = 0;
-    static constexpr int comEvReceive = 2;
+    static constexpr int kNoEvent = 0;
+    static constexpr int kReceived = 2;
 
     using DeviceResolver = std::function<QString(int comPort)>;
 
@@ -47,21 +47,22 @@ public:
     void setDeviceResolver(DeviceResolver resolver) { m_resolver = std::move(resolver); }
     QString deviceName() const;
 
-    // PortOpen = true. On failure the port stays closed and errorString() says why.
+    // Opens the device behind the port number with the settings. On failure
+    // the port stays closed and errorString() says why.
     bool open();
-    // PortOpen = false.
+    // Closes the device; what it had received and not read is dropped.
     void close();
     bool isOpen() const { return m_open; }
     QString errorString() const { return m_error; }
 
-    // Output: writes the bytes as they are. Ignored while the port is closed.
+    // Writes the bytes as they are. Ignored while the port is closed.
     void write(const QByteArray &bytes);
     // Writes one framed command (text plus carriage return).
     void send(const QString &command);
 
-    // Input: every byte waiting, or nothing.
+    // Every byte waiting, or nothing.
     QByteArray input();
-    // comEvReceive once anything was received since the port opened.
+    // kReceived once anything was received since the port opened.
     int commEvent() const { return m_commEvent; }
 
     // Totals since construction, for measurements.
@@ -90,7 +91,7 @@ private:
     DeviceResolver m_resolver;
     bool m_open = false;
     QString m_error;
-    int m_commEvent = comEvNone;
+    int m_commEvent = kNoEvent;
     qint64 m_bytesWritten = 0;
     qint64 m_bytesRead = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Prompter.h"
+#include "link/Prompts.h"
 
 #include <QString>
 #include <QStringList>

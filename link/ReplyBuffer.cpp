@@ -1,10 +1,10 @@
 #include "link/ReplyBuffer.h"
 
-#include "link/Protocol.h"
+#include "link/Framing.h"
 
 void ReplyBuffer::append(const QByteArray &bytes)
 {
-    append(Protocol::decode(bytes));
+    append(Framing::decode(bytes));
 }
 
 void ReplyBuffer::append(const QString &text)
@@ -16,7 +16,7 @@ void ReplyBuffer::append(const QString &text)
     // up to a line boundary where there is one, so the buffer stays bounded
     // and the next complete line is still found intact.
     const qsizetype excess = m_text.size() - kMaxPending;
-    const qsizetype cr = m_text.indexOf(QLatin1Char(Protocol::kTerminator), excess - 1);
+    const qsizetype cr = m_text.indexOf(QLatin1Char(Framing::kTerminator), excess - 1);
     if (cr >= 0)
         m_text.remove(0, cr + 1);
     else
@@ -25,7 +25,7 @@ void ReplyBuffer::append(const QString &text)
 
 ReplyBuffer::Cut ReplyBuffer::cut(QString *line)
 {
-    const qsizetype cr = m_text.indexOf(QLatin1Char(Protocol::kTerminator));
+    const qsizetype cr = m_text.indexOf(QLatin1Char(Framing::kTerminator));
     if (cr < 0)
         return Cut::NoLine;
     if (cr == 0) {

@@ -1,5 +1,7 @@
 #include "sim/ScannerEngine.h"
 
+#include "protocol/ChannelReply.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -193,16 +195,14 @@ bool ScannerEngine::parseFrequency(const QString &text, int *freq)
 
 QString ScannerEngine::channelReply(int n, const SimChannel &c)
 {
-    auto flag = [](bool on) { return on ? QLatin1Char('N') : QLatin1Char('F'); };
-    return QStringLiteral("C%1 F%2%3 T%4 D%5 L%6 A%7 P%8")
-        .arg(n % 1000, 3, 10, QLatin1Char('0'))
-        .arg(c.freq / 10000, 4, 10, QLatin1Char('0'))
-        .arg(c.freq % 10000, 4, 10, QLatin1Char('0'))
-        .arg(flag(c.trunked))
-        .arg(flag(c.delay))
-        .arg(flag(c.lockout))
-        .arg(QLatin1Char('F'))
-        .arg(flag(c.priority));
+    ChannelReply::Contents contents;
+    contents.channel = n;
+    contents.freq100Hz = c.freq;
+    contents.trunked = c.trunked;
+    contents.delay = c.delay;
+    contents.lockout = c.lockout;
+    contents.priority = c.priority;
+    return ChannelReply::encode(contents);
 }
 
 QString ScannerEngine::modulationReply() const

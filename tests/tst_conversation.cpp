@@ -1,16 +1,12 @@
 // A whole conversation with the simulated scanner over a pseudo-terminal:
 // start-up, scanning, keys, manual mode, trunk search and the talkgroup log.
 
-#include "TestSupport.h"
-#include "faceplate/AuxDisplayModel.h"
-#include "faceplate/FacePlate.h"
-#include "faceplate/Keyboard.h"
-#include "faceplate/Keypad.h"
+#include "SessionRig.h"
 #include "link/SerialCommPort.h"
 #include "sim/PtyHost.h"
 #include "sim/ScannerEngine.h"
 #include "sim/SimLink.h"
-#include "transfer/ChannelDatabase.h"
+#include "data/ChannelDatabase.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -50,12 +46,14 @@ void TestConversation::conversation()
     }
 
     SerialCommPort port;
-    FacePlate plate(&port, store.store.get(), dbPath);
-    plate.setSelfTestPause(10);
-    plate.aux()->setVisible(true);
-    DisplayModel *d = plate.display();
-    plate.load();
-    QTRY_COMPARE(plate.state(), FacePlate::State::Polling);
+    SessionParts parts(&port, store.store.get(), dbPath);
+    ScannerSession &session = parts.session;
+    AuxDisplayModel *aux = &parts.aux;
+    session.setSelfTestPause(10);
+    aux->setVisible(true);
+    DisplayModel *d = &parts.display;
+    session.load();
+    QTRY_COMPARE(session.phase(), ScannerSession::Phase::Polling);
     QCOMPARE(d->statusLine(), QStringLiteral("COMM PORT #2 OPENED at 19200,N,8,1"));
 
     // Scan mode, squelch closed: the scan template.
@@ -63,7 +61,7 @@ void TestConversation::conversation()
     engine.setCurrentChannel(53);
     engine.forceSquelch(0);
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral(" SCAN  "));
-    QCOMPARE(plate.ModeName, QStringLiteral("SCAN"));
+    QCOMPARE(session.state().modeName(), QStringLiteral("SCAN"));
     QCOMPARE(d->text(DisplayModel::MUTE), QStringLiteral("MUTE AUTO"));
 
     // A signal on channel 53: channel, frequency, indicators and the notes.
@@ -73,18 +71,18 @@ void TestConversation::conversation()
     QCOMPARE(d->text(DisplayModel::DELAY), QStringLiteral("DELAY"));
     QCOMPARE(d->text(DisplayModel::PRI), QStringLiteral("PRI"));
     QCOMPARE(d->text(DisplayModel::LOCKOUT), QString());
-    QTRY_COMPARE(plate.aux()->line(3), QStringLiteral("County Fire"));
-    QCOMPARE(plate.aux()->line(2), QStringLiteral("CHAN: 53"));
+    QTRY_COMPARE(aux->line(3), QStringLiteral("County Fire"));
+    QCOMPARE(aux->line(2), QStringLiteral("CHAN: 53"));
 
     // MAN: manual mode on the channel received.
-    plate.keypad()->press(QStringLiteral("btnMAN"));
-    QTRY_COMPARE(plate.CurrentMode, 1);
+    parts.keypad.press(QStringLiteral("btnMAN"));
+    QTRY_COMPARE(session.state().mode, ScannerMode::Manual);
     QTRY_COMPARE(d->text(DisplayModel::MANUAL), QStringLiteral("MANUAL"));
     QCOMPARE(engine.currentChannel(), 53);
-    QTRY_COMPARE(plate.ManualChannel, 53);
+    QTRY_COMPARE(session.state().manualChannel, 53);
 
     // Keypad minus: one channel down.
-    plate.keyboard()->keyDown(109, 0);
+    parts.keyboard.keyDown(109, 0);
     QTRY_COMPARE(engine.currentChannel(), 52);
     QTRY_COMPARE(d->text(DisplayModel::CHAN), QStringLiteral("052"));
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("453.1250"));
@@ -95,20 +93,20 @@ void TestConversation::conversation()
     QTRY_COMPARE(d->text(DisplayModel::MANUAL), QStringLiteral("MANUAL"));
 
     // Trunk search: talkgroups shown and logged once each.
-    plate.keypad()->press(QStringLiteral("btnTRUNK"));
-    QTRY_COMPARE(plate.CurrentMode, 9);
+    parts.keypad.press(QStringLiteral("btnTRUNK"));
+    QTRY_COMPARE(session.state().mode, ScannerMode::TrunkSearch);
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("123"));
     QVERIFY(engine.talkgroupDisplayOn()); // "IDF" was answered with "IDN"
     QCOMPARE(d->text(DisplayModel::ACTIVEBANK), QString(6, QLatin1Char(' ')) + QStringLiteral("_C 3 6"));
     QTRY_COMPARE(d->text(DisplayModel::ModMode), QStringLiteral("   NFM"));
-    QTRY_COMPARE(plate.aux()->line(1), QStringLiteral("Talkgroup ID: 123"));
+    QTRY_COMPARE(aux->line(1), QStringLiteral("Talkgroup ID: 123"));
     now = 1000;
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("4711"));
     now = 2000;
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("123"));
     QTest::qWait(100);
 
-    QSqlQuery q(plate.database()->database());
+    QSqlQuery q(parts.lookupsDb.database());
     QVERIFY(q.exec(QStringLiteral("SELECT ID, count(*) FROM TALKGROUPS GROUP BY ID ORDER BY ID")));
     QStringList logged;
     while (q.next())
@@ -120,7 +118,7 @@ void TestConversation::conversation()
     for (const QString &command : engine.commandLog())
         QVERIFY2(known.contains(command), qPrintable(command));
 
-    plate.shutdown();
+    session.shutdown();
     QVERIFY(!port.isOpen());
 }
 

@@ -1,8 +1,8 @@
 // The channel database and what the auxiliary display and talkgroup log do with it.
 
-#include "faceplate/AuxDisplayModel.h"
-#include "faceplate/AuxLookups.h"
-#include "transfer/ChannelDatabase.h"
+#include "scanner/AuxDisplayModel.h"
+#include "scanner/AuxLookups.h"
+#include "data/ChannelDatabase.h"
 
 #include <QFile>
 #include <QSqlQuery>

@@ -1,12 +1,11 @@
-// The channel bank editor and the talkgroup editor.
+// The channel bank editor.
 
-#include "TestSupport.h"
-#include "editors/EditorModels.h"
-#include "editors/EditorNavigation.h"
-#include "editors/RecordCursor.h"
-#include "editors/ScannerBankEditor.h"
-#include "editors/TalkGroupsEditor.h"
-#include "transfer/ChannelDatabase.h"
+#include "EditorRig.h"
+#include "data/EditorModels.h"
+#include "data/RecordCursor.h"
+#include "ui/EditorNavigation.h"
+#include "ui/ScannerBankEditor.h"
+#include "ui/TalkGroupsEditor.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -17,64 +16,6 @@
 #include <QTableView>
 #include <QTest>
 
-namespace {
-
-struct Db
-{
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("Data/Orvendal.db"));
-    ChannelDatabase db{path, QStringLiteral("editor-test")};
-    QStringList messages;
-    int beeps = 0;
-
-    Db()
-    {
-        QString error;
-        db.open(&error);
-    }
-    void exec(const QString &sql)
-    {
-        QSqlQuery q(db.database());
-        if (!q.exec(sql))
-            qFatal("%s", qPrintable(sql));
-    }
-    int count(const QString &sql)
-    {
-        QSqlQuery q(db.database());
-        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-    }
-    MessageFn message()
-    {
-        return [this](MessageKind, const QString &, const QString &text) {
-            messages << text;
-            return true;
-        };
-    }
-    void fillBank1()
-    {
-        exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, FREQUENCY, sFREQ, COMPANY_NAME) VALUES "
-                            "(3, 154.415, '154.4150', 'C'), (1, 151.0, '151.0000', 'A'), (2, 152.0, '152.0000', 'B')"));
-    }
-};
-
-QStringList visibleColumns(QTableView *grid)
-{
-    QStringList names;
-    auto *model = static_cast<QSqlTableModel *>(grid->model());
-    for (int visual = 0; visual < model->columnCount(); ++visual) {
-        const int logical = grid->horizontalHeader()->logicalIndex(visual);
-        if (!grid->isColumnHidden(logical))
-            names << model->record().fieldName(logical);
-    }
-    return names;
-}
-
-void key(QWidget *w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QTest::keyClick(w, k, mods);
-}
-
-} // namespace
 
 class TestEditors : public QObject
 {
@@ -90,8 +31,6 @@ private slots:
     void emptyBank();
     void validation();
     void missingTable();
-    void talkgroupEditor();
-    void talkgroupNewRows();
 };
 
 void TestEditors::cursorAndNavigation()
@@ -385,73 +324,6 @@ void TestEditors::missingTable()
     TalkGroupsEditor brokenTalkgroups(junk.fileName(), t.message());
     QVERIFY(!brokenTalkgroups.load());
     QCOMPARE(t.messages.size(), 3);
-}
-
-void TestEditors::talkgroupEditor()
-{
-    Db t;
-    t.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) VALUES "
-                          "('4711', 'Springfield', 'Fire', 'n1', '2026-12-08', '14:05:09'), "
-                          "('123', 'Shelbyville', 'Police', 'n2', '2026-12-07', '09:00:00')"));
-    auto *editor = new TalkGroupsEditor(t.path, t.message());
-    QPointer<TalkGroupsEditor> guard(editor);
-    editor->setBeep([&t] { ++t.beeps; });
-    QVERIFY(editor->load());
-    QCOMPARE(editor->objectName(), QStringLiteral("TalkGroups"));
-    QCOMPARE(editor->windowTitle(), QStringLiteral("TALKGROUPS"));
-    QCOMPARE(visibleColumns(editor->grid()), TalkGroupsEditor::columns());
-    QCOMPARE(editor->model()->data(editor->model()->index(0, 0)).toString(), QStringLiteral("123")); // by ID
-    QCOMPARE(editor->grid()->columnWidth(editor->model()->fieldIndex(QStringLiteral("ID"))), qRound(765 * editor->logicalDpiX() / 1440.0));
-    editor->show();
-
-    // The keys move through the rows; Escape does not close this window.
-    key(editor->grid(), Qt::Key_Down);
-    QCOMPARE(editor->cursor().absolutePosition(), 2);
-    key(editor->grid(), Qt::Key_Down);
-    QCOMPARE(t.beeps, 1);
-    QCOMPARE(editor->cursor().absolutePosition(), 2);
-    key(editor->grid(), Qt::Key_Escape);
-    QVERIFY(guard && editor->isVisible());
-
-    // A change is written when the row is left.
-    const int city = editor->model()->fieldIndex(QStringLiteral("CITY"));
-    QVERIFY(editor->model()->setData(editor->model()->index(1, city), QStringLiteral("Capital City")));
-    key(editor->grid(), Qt::Key_Up, Qt::ControlModifier);
-    QTRY_COMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE CITY = 'Capital City'")), 1);
-    delete editor;
-
-    // An empty log: an empty grid; no beeps.
-    Db empty;
-    TalkGroupsEditor none(empty.path, empty.message());
-    none.setBeep([&empty] { ++empty.beeps; });
-    QVERIFY(none.load());
-    QCOMPARE(none.model()->rowCount(), 0);
-    key(none.grid(), Qt::Key_Down);
-    key(none.grid(), Qt::Key_Up);
-    QCOMPARE(empty.beeps, 0);
-}
-
-void TestEditors::talkgroupNewRows()
-{
-    Db t;
-    TalkGroupsEditor editor(t.path, t.message());
-    QVERIFY(editor.load());
-    editor.addRow();
-    QCOMPARE(editor.model()->rowCount(), 1);
-    // Nothing typed for the ID: refused with a message, nothing stored.
-    QVERIFY(!editor.submitRow());
-    QCOMPARE(t.messages.size(), 1);
-    QVERIFY(t.messages.first().contains(QLatin1String("needs an ID")));
-    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
-    QCOMPARE(editor.model()->rowCount(), 0);
-    // An empty ID cannot be typed either.
-    editor.addRow();
-    QVERIFY(!editor.model()->setData(editor.model()->index(0, editor.model()->fieldIndex(QStringLiteral("ID"))), QStringLiteral(" ")));
-    QVERIFY(editor.model()->setData(editor.model()->index(0, editor.model()->fieldIndex(QStringLiteral("ID"))), QStringLiteral("O'Hara")));
-    QVERIFY(editor.submitRow());
-    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = 'O''Hara'")), 1);
-    editor.deleteRow();
-    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
 }
 
 QTEST_MAIN(TestEditors)

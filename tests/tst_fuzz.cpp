@@ -1,8 +1,8 @@
 // Random and garbage replies, overlong lines and random splits through the
 // poll loop: nothing crashes or hangs, and every field shows only texts it may.
 
-#include "PlateRig.h"
-#include "faceplate/AuxDisplayModel.h"
+#include "SessionRig.h"
+#include "scanner/AuxDisplayModel.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -110,7 +110,7 @@ private slots:
 
 void TestFuzz::randomReplies()
 {
-    PlateRig rig;
+    SessionRig rig;
     rig.display().blank(); // as the self-test leaves it
     rig.loop.start();      // the run's own start; turns are driven below
     rig.loop.stop();
@@ -130,9 +130,8 @@ void TestFuzz::randomReplies()
             const int piece = 1 + fuzz.below(int(pending.size()));
             rig.port.inject(pending.left(piece));
             pending.remove(0, piece);
-            rig.plate.CurrentMode = fuzz.below(8) == 0 ? fuzz.below(12) : rig.plate.CurrentMode;
             if (fuzz.below(500) == 0)
-                rig.plate.aux()->setVisible(!rig.plate.aux()->isVisible());
+                rig.aux().setVisible(!rig.aux().isVisible());
             rig.loop.turn();
             const QString problem = checkFields(rig.display());
             if (!problem.isEmpty())
@@ -141,9 +140,9 @@ void TestFuzz::randomReplies()
         rig.port.clearWritten();
     }
     // Work off what is left; the buffer never grew beyond its bound.
-    for (int i = 0; i < 10000 && !rig.plate.RxBuffer.isEmpty(); ++i)
+    for (int i = 0; i < 10000 && !rig.loop.buffer().isEmpty(); ++i)
         rig.loop.turn();
-    QVERIFY(rig.plate.RxBuffer.pending().size() <= ReplyBuffer::kMaxPending);
+    QVERIFY(rig.loop.buffer().pending().size() <= ReplyBuffer::kMaxPending);
     QVERIFY(rig.loop.turns() > kLines / 2);
 }
 

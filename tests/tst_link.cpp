@@ -3,7 +3,7 @@
 #include "FakeCommPort.h"
 #include "TestSupport.h"
 #include "link/LinkSettings.h"
-#include "link/Protocol.h"
+#include "link/Framing.h"
 #include "link/ReplyBuffer.h"
 
 #include <QTest>
@@ -154,9 +154,8 @@ void TestLink::deviceNames()
 
 void TestLink::framing()
 {
-    QCOMPARE(Protocol::frame(QStringLiteral("MD")), QByteArray("MD\r"));
-    QCOMPARE(Protocol::frame(QStringLiteral("MD")).size(), 3);
-    QCOMPARE(Protocol::digitKey(QLatin1Char('7')), QStringLiteral("KEY02 7"));
+    QCOMPARE(Framing::frame(QStringLiteral("MD")), QByteArray("MD\r"));
+    QCOMPARE(Framing::frame(QStringLiteral("MD")).size(), 3);
 
     FakeCommPort port;
     port.send(QStringLiteral("MD")); // closed: nothing is written

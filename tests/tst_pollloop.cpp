@@ -1,7 +1,7 @@
 // The poll loop's reply handling: what each reply shows and which query follows.
 
-#include "PlateRig.h"
-#include "faceplate/AuxDisplayModel.h"
+#include "SessionRig.h"
+#include "scanner/AuxDisplayModel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -28,19 +28,18 @@ private slots:
 
 void TestPollLoop::startOfRun()
 {
-    PlateRig rig;
-    rig.plate.MuteState = 2;
-    rig.display().setText(DisplayModel::MUTE, QStringLiteral("MUTE OFF"));
+    SessionRig rig;
+    rig.session.setMute(MuteSetting::On);
     rig.loop.start();
     rig.loop.stop();
     QCOMPARE(rig.port.commands(), QStringList({QStringLiteral("MD"), QStringLiteral("MUA")}));
     QCOMPARE(rig.text(DisplayModel::MUTE), QStringLiteral("MUTE AUTO"));
-    QCOMPARE(rig.plate.MuteState, 1);
+    QCOMPARE(rig.state().mute, MuteSetting::Auto);
 }
 
 void TestPollLoop::emptyTurnsAskSquelch()
 {
-    PlateRig rig;
+    SessionRig rig;
     // Nothing ever received: no reply, "SQ" every turn.
     QCOMPARE(rig.turnWith({}), QStringLiteral("SQ"));
     QCOMPARE(rig.turnWith({}), QStringLiteral("SQ"));
@@ -48,21 +47,21 @@ void TestPollLoop::emptyTurnsAskSquelch()
     // A partial line is not a reply yet; an empty line is none either.
     QCOMPARE(rig.turnWith("MD0"), QStringLiteral("SQ"));
     QCOMPARE(rig.turnWith("0\r"), QString()); // MD00 completes: scan, nothing queried
-    QCOMPARE(rig.plate.CurrentMode, 0);
+    QCOMPARE(rig.state().mode, ScannerMode::Scan);
     QCOMPARE(rig.turnWith("\r"), QStringLiteral("SQ"));
 }
 
 void TestPollLoop::channelReplies()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 1;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::Manual);
     QCOMPARE(rig.reply(QStringLiteral("C000 F12960000 TF DN LF AF PN")), QStringLiteral("SQ"));
     QCOMPARE(rig.text(DisplayModel::CHAN), QStringLiteral("1000"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("1296.0000"));
     QCOMPARE(rig.text(DisplayModel::DELAY), QStringLiteral("DELAY"));
     QCOMPARE(rig.text(DisplayModel::LOCKOUT), QString());
     QCOMPARE(rig.text(DisplayModel::PRI), QStringLiteral("PRI"));
-    QCOMPARE(rig.plate.ManualChannel, 1000);
+    QCOMPARE(rig.state().manualChannel, 1000);
 
     rig.reply(QStringLiteral("C053 F08515125 TN DF LN AF PF"));
     QCOMPARE(rig.text(DisplayModel::CHAN), QStringLiteral("053"));
@@ -70,20 +69,20 @@ void TestPollLoop::channelReplies()
     QCOMPARE(rig.text(DisplayModel::DELAY), QString());
     QCOMPARE(rig.text(DisplayModel::LOCKOUT), QStringLiteral("L/O"));
     QCOMPARE(rig.text(DisplayModel::PRI), QString());
-    QCOMPARE(rig.plate.ManualChannel, 53);
+    QCOMPARE(rig.state().manualChannel, 53);
     QCOMPARE(rig.loop.channelText(), QStringLiteral("053"));
 
-    rig.plate.CurrentMode = 0;
+    rig.enterMode(ScannerMode::Scan);
     rig.reply(QStringLiteral("C120 F11234567 TF DX LF AF P?"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("1123.4567"));
     QCOMPARE(rig.text(DisplayModel::DELAY), QStringLiteral("ERR"));
     QCOMPARE(rig.text(DisplayModel::PRI), QStringLiteral("ERR"));
-    QCOMPARE(rig.plate.ManualChannel, 53); // only kept in manual mode
+    QCOMPARE(rig.state().manualChannel, 53); // only kept in manual mode
 }
 
 void TestPollLoop::shortAndOddChannelReplies()
 {
-    PlateRig rig;
+    SessionRig rig;
     QCOMPARE(rig.reply(QStringLiteral("C05")), QStringLiteral("SQ"));
     QCOMPARE(rig.text(DisplayModel::CHAN), QStringLiteral("05"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("."));
@@ -99,11 +98,11 @@ void TestPollLoop::shortAndOddChannelReplies()
 
 void TestPollLoop::talkgroupReplies()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 9;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::TrunkSearch);
     QCOMPARE(rig.reply(QStringLiteral("ID C 00123")), QStringLiteral("RM"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("123"));
-    QCOMPARE(rig.plate.CurrentTalkgroup, QStringLiteral("123"));
+    QCOMPARE(rig.state().currentTalkgroup, QStringLiteral("123"));
     QCOMPARE(rig.text(DisplayModel::ACTIVEBANK), QString(6, QLatin1Char(' ')) + QStringLiteral("_C 3 6"));
     QCOMPARE(rig.text(DisplayModel::TRUNKTYPE), QStringLiteral("  TRUNK"));
 
@@ -129,8 +128,8 @@ void TestPollLoop::talkgroupReplies()
 
 void TestPollLoop::talkgroupBankChangesClearOnce()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 9;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::TrunkSearch);
     rig.reply(QStringLiteral("ID C 00123"));
     rig.display().setText(DisplayModel::SCAN, QStringLiteral("SCAN")); // something the clear would remove
     rig.reply(QStringLiteral("ID C 00456"));
@@ -146,7 +145,9 @@ void TestPollLoop::talkgroupBankChangesClearOnce()
     QCOMPARE(rig.text(DisplayModel::TRUNKTYPE), QStringLiteral("  TRUNK"));
 
     // A new run forgets the bank letter: the same bank clears again.
-    PollLoop second(&rig.plate);
+    rig.session.startPolling();
+    PollLoop &second = *rig.session.pollLoop();
+    second.stop();
     rig.display().setText(DisplayModel::SCAN, QStringLiteral("SCAN"));
     rig.port.inject("ID D 00456\r");
     second.turn();
@@ -155,8 +156,8 @@ void TestPollLoop::talkgroupBankChangesClearOnce()
 
 void TestPollLoop::odd_talkgroupReplies()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 9;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::TrunkSearch);
     rig.reply(QStringLiteral("ID C 00123"));
     const QString freq = rig.text(DisplayModel::FREQ);
     const QString bankRow = rig.text(DisplayModel::ACTIVEBANK);
@@ -167,13 +168,13 @@ void TestPollLoop::odd_talkgroupReplies()
         QCOMPARE(rig.reply(odd), QStringLiteral("RM"));
         QCOMPARE(rig.text(DisplayModel::FREQ), freq);
         QCOMPARE(rig.text(DisplayModel::ACTIVEBANK), bankRow);
-        QCOMPARE(rig.plate.CurrentTalkgroup, QStringLiteral("123"));
+        QCOMPARE(rig.state().currentTalkgroup, QStringLiteral("123"));
     }
 }
 
 void TestPollLoop::modeReplies()
 {
-    PlateRig rig;
+    SessionRig rig;
     struct Case
     {
         const char *reply;
@@ -191,12 +192,12 @@ void TestPollLoop::modeReplies()
         {"MD11", 11, "TRNKSCAN", "", DisplayModel::TRUNKTYPE, "  TRUNK"},
     };
     for (const Case &c : cases) {
-        rig.plate.aux()->setLine(1, QStringLiteral("old"));
+        rig.aux().setLine(1, QStringLiteral("old"));
         QCOMPARE(rig.reply(QLatin1String(c.reply)), QLatin1String(c.next));
-        QCOMPARE(rig.plate.CurrentMode, c.mode);
-        QCOMPARE(rig.plate.ModeName, QLatin1String(c.name));
+        QCOMPARE(int(rig.state().mode), c.mode);
+        QCOMPARE(rig.state().modeName(), QLatin1String(c.name));
         QCOMPARE(rig.text(c.field), QLatin1String(c.text));
-        QCOMPARE(rig.plate.aux()->line(1), QString()); // the clear empties the aux lines too
+        QCOMPARE(rig.aux().line(1), QString()); // the clear empties the aux lines too
     }
     QCOMPARE(rig.text(DisplayModel::SCAN), QStringLiteral("SCAN"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QString());
@@ -205,7 +206,7 @@ void TestPollLoop::modeReplies()
     QCOMPARE(rig.text(DisplayModel::ALERT), QStringLiteral("ALERT"));
 
     // Shift on: the clear keeps the shift indicator.
-    rig.plate.ShiftOn = true;
+    rig.session.setShift(true);
     rig.reply(QStringLiteral("MD01"));
     QCOMPARE(rig.text(DisplayModel::SHIFT), QStringLiteral("SFT"));
     QCOMPARE(rig.text(DisplayModel::SRCHUP), QString());
@@ -216,20 +217,20 @@ void TestPollLoop::modeReplies()
 
 void TestPollLoop::unknownModeShowsDiagnostics()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 1;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::Manual);
     rig.turnWith("MD55\r+");
-    QCOMPARE(rig.plate.CurrentMode, 1);
-    QCOMPARE(rig.plate.aux()->line(1), QStringLiteral("MD55\r+"));
-    QCOMPARE(rig.plate.aux()->line(2), QStringLiteral("+"));
-    QCOMPARE(rig.plate.aux()->line(3), QStringLiteral("MD55"));
-    QCOMPARE(rig.plate.aux()->line(4), QStringLiteral("4"));
+    QCOMPARE(rig.state().mode, ScannerMode::Manual);
+    QCOMPARE(rig.aux().line(1), QStringLiteral("MD55\r+"));
+    QCOMPARE(rig.aux().line(2), QStringLiteral("+"));
+    QCOMPARE(rig.aux().line(3), QStringLiteral("MD55"));
+    QCOMPARE(rig.aux().line(4), QStringLiteral("4"));
 }
 
 void TestPollLoop::squelchClosedRedrawsOnce()
 {
-    PlateRig rig;
-    rig.plate.CurrentMode = 0;
+    SessionRig rig;
+    rig.enterMode(ScannerMode::Scan);
     rig.reply(QStringLiteral("C053 F01544150 TF DF LF AF PF"));
     QSignalSpy changes(&rig.display(), &DisplayModel::textChanged);
     rig.port.inject("-\r-\r");
@@ -243,30 +244,30 @@ void TestPollLoop::squelchClosedRedrawsOnce()
     QCOMPARE(changes.size(), afterFirst);
 
     // Manual mode: the template, and the channel is asked for.
-    rig.plate.CurrentMode = 1;
+    rig.enterMode(ScannerMode::Manual);
     QCOMPARE(rig.reply(QStringLiteral("+")), QStringLiteral("MA"));
     QCOMPARE(rig.reply(QStringLiteral("-")), QStringLiteral("MA"));
     QCOMPARE(rig.text(DisplayModel::MANUAL), QStringLiteral("MANUAL"));
     // Search mode: nothing.
-    rig.plate.CurrentMode = 2;
+    rig.enterMode(ScannerMode::Search);
     QCOMPARE(rig.reply(QStringLiteral("+")), QString());
     QCOMPARE(rig.reply(QStringLiteral("-")), QString());
 }
 
 void TestPollLoop::rejectedCommandRedrawsPerMode()
 {
-    PlateRig rig;
+    SessionRig rig;
     const int modes[] = {0, 1, 9};
     const DisplayModel::Field shows[] = {DisplayModel::SCAN, DisplayModel::MANUAL, DisplayModel::SEARCH};
     for (int i = 0; i < 3; ++i) {
-        rig.plate.CurrentMode = modes[i];
+        rig.enterMode(ScannerMode(modes[i]));
         rig.display().setText(DisplayModel::HOLD, QStringLiteral("HOLD"));
         QCOMPARE(rig.reply(QStringLiteral("NG")), QString());
         QCOMPARE(rig.text(DisplayModel::HOLD), QString());
         QVERIFY(!rig.text(shows[i]).isEmpty());
     }
     for (int mode : {2, 11}) {
-        rig.plate.CurrentMode = mode;
+        rig.enterMode(ScannerMode(mode));
         rig.display().setText(DisplayModel::HOLD, QStringLiteral("HOLD"));
         rig.reply(QStringLiteral("NG"));
         QCOMPARE(rig.text(DisplayModel::HOLD), QStringLiteral("HOLD"));
@@ -277,7 +278,7 @@ void TestPollLoop::rejectedCommandRedrawsPerMode()
 
 void TestPollLoop::modulationAndAcknowledgement()
 {
-    PlateRig rig;
+    SessionRig rig;
     QCOMPARE(rig.reply(QStringLiteral("RM AM")), QStringLiteral("ID"));
     QCOMPARE(rig.text(DisplayModel::ModMode), QStringLiteral("AM"));
     rig.reply(QStringLiteral("RM NFM"));
@@ -288,18 +289,18 @@ void TestPollLoop::modulationAndAcknowledgement()
     QCOMPARE(rig.text(DisplayModel::ModMode), QStringLiteral("       WFM"));
 
     QCOMPARE(rig.reply(QStringLiteral("OK")), QStringLiteral("MD"));
-    rig.plate.CurrentMode = 0;
+    rig.enterMode(ScannerMode::Scan);
     QCOMPARE(rig.reply(QStringLiteral("+")), QStringLiteral("MA"));
     QCOMPARE(rig.reply(QStringLiteral("?")), QString());
 
     // A query set by a key (mute off) goes out at the end of the turn.
-    rig.plate.NextQuery = QStringLiteral("MUF");
+    rig.session.leaveQuery(QStringLiteral("MUF"));
     QCOMPARE(rig.reply(QStringLiteral("?")), QStringLiteral("MUF"));
 }
 
 void TestPollLoop::linesAreTakenOnePerTurn()
 {
-    PlateRig rig;
+    SessionRig rig;
     rig.port.inject("MD01\rC053 F01544150 TF DF LF AF PF\r");
     rig.loop.turn();
     QCOMPARE(rig.loop.reply(), QStringLiteral("MD01"));
@@ -321,7 +322,7 @@ void TestPollLoop::linesAreTakenOnePerTurn()
 
 void TestPollLoop::closedPortIsTolerated()
 {
-    PlateRig rig(false);
+    SessionRig rig(false);
     for (int i = 0; i < 5; ++i)
         rig.loop.turn();
     QVERIFY(rig.port.written().isEmpty());

@@ -1,18 +1,25 @@
-// The menu bar, help, the about box, and opening the editors from the faceplate.
+// The faceplate window and the shell around it: its parts, keys and menus,
+// help, the about box, the splash, and opening the editors.
 
-#include "PlateRig.h"
-#include "app/AppInfo.h"
-#include "editors/ScannerBankEditor.h"
-#include "editors/TalkGroupsEditor.h"
-#include "faceplate/FacePlateWindow.h"
-#include "shell/AboutDialog.h"
-#include "shell/Help.h"
-#include "shell/MainMenu.h"
+#include "WindowRig.h"
+#include "scanner/AuxDisplayModel.h"
+#include "ui/AuxDisplayWindow.h"
+#include "data/AppInfo.h"
+#include "ui/ScannerBankEditor.h"
+#include "ui/TalkGroupsEditor.h"
+#include "ui/FacePlateWindow.h"
+#include "ui/AboutDialog.h"
+#include "ui/Help.h"
+#include "ui/MainMenu.h"
+#include "ui/SplashWindow.h"
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
+#include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -24,12 +31,16 @@ private slots:
     void helpEntries();
     void aboutBox();
     void editorsFromTheFaceplate();
+    void keysThroughTheWindow();
+    void windowParts();
+    void closingClosesPort();
+    void splash();
 };
 
 void TestShell::menuBar()
 {
-    PlateRig rig;
-    FacePlateWindow window(&rig.plate);
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
     const QList<QAction *> top = window.menuBar()->actions();
     QStringList captions;
     for (QAction *a : top)
@@ -79,16 +90,16 @@ void TestShell::menuBar()
 
 void TestShell::helpEntries()
 {
-    PlateRig rig;
+    WindowRig rig;
     QStringList texts, titles;
     QList<MessageKind> kinds;
-    rig.plate.setMessage([&](MessageKind kind, const QString &title, const QString &text) {
+    rig.window.setMessage([&](MessageKind kind, const QString &title, const QString &text) {
         kinds << kind;
         titles << title;
         texts << text;
         return true;
     });
-    FacePlateWindow window(&rig.plate);
+    FacePlateWindow &window = rig.window;
     window.findChild<QAction *>(QStringLiteral("mnuGettingStarted"))->trigger();
     window.findChild<QAction *>(QStringLiteral("mnuTroubleShoot"))->trigger();
     QCOMPARE(texts.size(), 2);
@@ -119,8 +130,8 @@ void TestShell::aboutBox()
         QVERIFY(!about.isVisible());
     }
     // From the menu: a new modal box each time, closed by OK.
-    PlateRig rig;
-    FacePlateWindow window(&rig.plate);
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
     int shown = 0;
     for (int i = 0; i < 2; ++i) {
         QTimer::singleShot(50, this, [&shown] {
@@ -138,8 +149,8 @@ void TestShell::aboutBox()
 
 void TestShell::editorsFromTheFaceplate()
 {
-    PlateRig rig;
-    FacePlateWindow window(&rig.plate);
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
     window.show();
     window.move(40, 30);
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -165,6 +176,125 @@ void TestShell::editorsFromTheFaceplate()
     window.openBankEditor();
     QVERIFY(window.bankEditor());
     QCOMPARE(window.bankEditor()->windowTitle(), QStringLiteral("BANK01"));
+}
+
+void TestShell::keysThroughTheWindow()
+{
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+
+    QTest::keyClick(&window, Qt::Key_5, Qt::KeypadModifier);
+    QTest::keyClick(&window, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(&window, Qt::Key_Minus, Qt::KeypadModifier);
+    QVERIFY(QTest::qWaitFor([&rig] { return !rig.parts.keyboard.isBusy(); }, 5000));
+    QCOMPARE(rig.port.commands(), QStringList({"KEY02 5", "KEY04", "KEY04", "KEY01", "MA"}));
+
+    // Clicking a button presses its key; the button takes no focus.
+    rig.port.clearWritten();
+    QTest::mouseClick(window.button(QStringLiteral("btnSCAN")), Qt::LeftButton);
+    QCOMPARE(rig.port.commands(), QStringList({"KEY00"}));
+    QVERIFY(!window.button(QStringLiteral("btnSCAN"))->hasFocus());
+
+    // The aux display's menu entry shows it and comes back to the faceplate.
+    QVERIFY(!window.auxWindow()->isVisible());
+    window.findChild<QAction *>(QStringLiteral("mnuAuxDisp"))->trigger();
+    QVERIFY(window.auxWindow()->isVisible());
+    QVERIFY(rig.aux().isVisible());
+    QCOMPARE(window.findChild<QAction *>(QStringLiteral("mnuAuxDisp"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+
+    // Closing the aux display discards what it showed.
+    rig.aux().setLine(1, QStringLiteral("FREQ: 154.4150"));
+    window.auxWindow()->close();
+    QVERIFY(!rig.aux().isVisible());
+    QCOMPARE(rig.aux().line(1), AuxDisplayModel::initialText(1));
+}
+
+void TestShell::windowParts()
+{
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
+    QCOMPARE(window.objectName(), QStringLiteral("frmFacePlate1"));
+    // The caption alone: no program name added to it.
+    QCOMPARE(window.windowTitle(), QStringLiteral("VKS-4410 Valkes Communications"));
+    for (int f = 0; f < DisplayModel::FieldCount; ++f) {
+        const QString name = DisplayModel::objectNameOf(DisplayModel::Field(f));
+        auto *edit = window.findChild<QLineEdit *>(name);
+        QVERIFY2(edit, qPrintable(name));
+        QVERIFY(edit->isReadOnly());
+        QCOMPARE(edit->accessibleName(), name);
+        QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(edit->text(), DisplayModel::designText(DisplayModel::Field(f)));
+    }
+    QCOMPARE(window.field(DisplayModel::FREQ)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    QCOMPARE(window.field(DisplayModel::ACTIVEBANK)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QCOMPARE(window.field(DisplayModel::CHAN)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+
+    QLineEdit *status = window.findChild<QLineEdit *>(QStringLiteral("StatusLine"));
+    QVERIFY(status);
+    QCOMPARE(status->accessibleName(), QStringLiteral("StatusLine"));
+    QCOMPARE(status->text(), DisplayModel::kStatusDesignText);
+    for (const char *legend : {"labelREMOTE", "labelPRI", "labelALERT", "labelLO", "labelCLR", "label11", "label20",
+                               "Text17", "Text18", "Text19", "Text20", "Text21", "Text22"})
+        QVERIFY2(window.findChild<QLineEdit *>(QLatin1String(legend)), legend);
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("labelLO"))->toolTip(), QStringLiteral("LOCK OUT"));
+
+    const QStringList buttons = {"btnMUTE", "btnSHFT", "btnDLY", "btnSKIP", "btnDATA", "btnMAN", "btnSVC",
+                                 "btnSRCH", "btnSCAN", "btnTRUNK", "btnSPD", "btnLIMIT", "btnHOLD", "btnNUM0",
+                                 "btnNUM1", "btnNUM2", "btnNUM3", "btnNUM4", "btnNUM5", "btnNUM6", "btnNUM7",
+                                 "btnNUM8", "btnNUM9", "btnNUMDEC", "btnNUME"};
+    QCOMPARE(window.buttons().size(), buttons.size());
+    for (const QString &name : buttons) {
+        QPushButton *b = window.button(name);
+        QVERIFY2(b, qPrintable(name));
+        QCOMPARE(b->accessibleName(), b->text());
+    }
+    QCOMPARE(window.button(QStringLiteral("btnNUMDEC"))->text(), QStringLiteral("\u2022"));
+    QCOMPARE(window.button(QStringLiteral("btnSKIP"))->toolTip(), QStringLiteral("SKIP/LOCK OUT"));
+
+    // The model drives the widgets.
+    rig.display().setText(DisplayModel::FREQ, QStringLiteral(" 1300.000"));
+    QTRY_COMPARE(window.field(DisplayModel::FREQ)->text(), QStringLiteral(" 1300.000"));
+    rig.display().setStatusLine(QStringLiteral("hello"));
+    QCOMPARE(status->text(), QStringLiteral("hello"));
+
+    auto *exit = window.findChild<QAction *>(QStringLiteral("File_Exit"));
+    QVERIFY(exit);
+    QCOMPARE(exit->text(), QStringLiteral("Exit"));
+    QCOMPARE(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    QCOMPARE(window.menu(QStringLiteral("COM_Options"))->title(), QStringLiteral("&Port Setup"));
+    QCOMPARE(window.findChild<QAction *>(QStringLiteral("mnuCom_Port"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    QCOMPARE(window.findChild<QAction *>(QStringLiteral("mnuCom_Speed"))->text(), QStringLiteral("Port Speed"));
+}
+
+void TestShell::closingClosesPort()
+{
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
+    rig.session.suspend();
+    rig.session.setSelfTestPause(10);
+    rig.session.setPlaceWindows([&window] { window.placeWindows(); });
+    rig.session.load();
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.pos(), QPoint(0, 0));
+    QVERIFY(rig.port.isOpen());
+    window.close();
+    QVERIFY(!rig.port.isOpen());
+    QCOMPARE(rig.session.phase(), ScannerSession::Phase::Ended);
+}
+
+void TestShell::splash()
+{
+    auto *splash = new SplashWindow;
+    QCOMPARE(splash->objectName(), QStringLiteral("frmSplash"));
+    QCOMPARE(splash->versionLabelText(), QStringLiteral("Version 1.15.24\u00df  -  Jan 11, 2001"));
+    QPointer<SplashWindow> guard(splash);
+    splash->show();
+    QTest::keyClick(splash, Qt::Key_Space);
+    QTRY_VERIFY(guard.isNull()); // closed and released at once
 }
 
 QTEST_MAIN(TestShell)

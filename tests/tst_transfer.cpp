@@ -1,19 +1,9 @@
 // Backup, restore and wipe against the simulated scanner on a pseudo-terminal,
 // with the hand-over of the serial link between the faceplate and the dialogs.
 
-#include "FakeCommPort.h"
-#include "TestSupport.h"
-#include "faceplate/AuxDisplayWindow.h"
-#include "faceplate/FacePlate.h"
-#include "faceplate/FacePlateWindow.h"
-#include "link/SerialCommPort.h"
-#include "sim/PtyHost.h"
-#include "sim/ScannerEngine.h"
-#include "sim/SimLink.h"
-#include "transfer/BankSelectionDialog.h"
-#include "transfer/ChannelDatabase.h"
-#include "transfer/MemoryTransfer.h"
-#include "transfer/ProgressWindow.h"
+#include "TransferRig.h"
+#include "ui/AuxDisplayWindow.h"
+#include "ui/ProgressWindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -25,75 +15,6 @@
 #include <QSqlQuery>
 #include <QTest>
 
-namespace {
-
-struct Rig
-{
-    TempSettings store;
-    ScannerEngine engine;
-    SimLink link{&engine};
-    PtyHost host{&link};
-    SerialCommPort port;
-    QString dbPath = store.dir.filePath(QStringLiteral("Data/Orvendal.db"));
-    FacePlate plate{&port, store.store.get(), dbPath};
-    FacePlateWindow window{&plate};
-    MemoryTransfer *transfer = window.memoryTransfer();
-    ChannelDatabase db{dbPath, QStringLiteral("test-view")};
-    QStringList messages;
-    QStringList titles;
-    bool answerOk = true;
-
-    Rig()
-    {
-        QString error;
-        if (!host.open(store.dir.filePath(QStringLiteral("vks")), &error))
-            qFatal("pty: %s", qPrintable(error));
-        store->setValue("Config/Com_Port", "1");
-        store->setValue("Config/Com_Speed", "19200");
-        store->setValue("Config/Com_Device_1", host.portName());
-        plate.setSelfTestPause(1);
-        plate.setMessage([this](MessageKind, const QString &title, const QString &text) {
-            titles << title;
-            messages << text;
-            return answerOk;
-        });
-        db.open(&error);
-    }
-
-    bool start()
-    {
-        window.load();
-        return QTest::qWaitFor([this] { return plate.state() == FacePlate::State::Polling; }, 5000);
-    }
-
-    // Runs a transfer of the given banks from the dialog; true once it has
-    // handed the link back.
-    bool run(const QList<int> &banks, int timeoutMs = 20000)
-    {
-        BankSelectionDialog *dialog = transfer->dialog();
-        dialog->clearAll();
-        for (int b : banks)
-            dialog->check(b)->setChecked(true);
-        QSignalSpy back(transfer, &MemoryTransfer::handedBack);
-        dialog->startButton()->click();
-        return back.wait(timeoutMs) || back.size() > 0;
-    }
-
-    int count(const QString &sql)
-    {
-        QSqlQuery q(db.database());
-        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-    }
-    QString value(const QString &sql)
-    {
-        QSqlQuery q(db.database());
-        return q.exec(sql) && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
-    }
-    // The commands the scanner got from index `from` on.
-    QStringList commandsFrom(qsizetype from) { return engine.commandLog().mid(from); }
-};
-
-} // namespace
 
 class TestTransfer : public QObject
 {
@@ -108,8 +29,6 @@ private slots:
     void cancelStopsAfterChannel();
     void portThatWillNotOpen();
     void databaseThatRefusesWrites();
-    void wipe();
-    void completionMessages();
 };
 
 void TestTransfer::dialogsHandOverTheLink()
@@ -128,7 +47,7 @@ void TestTransfer::dialogsHandOverTheLink()
     QVERIFY(!rig.window.isVisible());
     QVERIFY(!rig.window.auxWindow()->isVisible());
     QVERIFY(!rig.port.isOpen());
-    QVERIFY(!rig.plate.pollLoop());
+    QVERIFY(!rig.session.pollLoop());
 
     // Nothing is polled while the dialog has the link (once what was on
     // the line when it was handed over has arrived).
@@ -158,15 +77,15 @@ void TestTransfer::dialogsHandOverTheLink()
     QVERIFY(!dialog->isVisible());
     QVERIFY(rig.window.isVisible());
     QVERIFY(rig.port.isOpen());
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
-    QVERIFY(rig.plate.display()->statusLine().endsWith(QLatin1String("19200,N,8,1again...")));
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+    QVERIFY(rig.parts.display.statusLine().endsWith(QLatin1String("19200,N,8,1again...")));
 
     rig.transfer->restore();
     QCOMPARE(rig.transfer->dialog()->objectName(), QStringLiteral("BankRestore"));
     QCOMPARE(rig.transfer->dialog()->windowTitle(), QStringLiteral("Restore PC Database to Scanner"));
     QCOMPARE(rig.transfer->dialog()->startButton()->text(), QStringLiteral("RESTORE NOW"));
     rig.transfer->dialog()->close(); // the close box is QUIT
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
 }
 
 void TestTransfer::quitResumesManualChannel()
@@ -176,15 +95,15 @@ void TestTransfer::quitResumesManualChannel()
     rig.engine.setCurrentChannel(120);
     rig.engine.forceSquelch(1);
     QVERIFY(rig.start());
-    QTRY_COMPARE(rig.plate.display()->text(DisplayModel::CHAN), QStringLiteral("120"));
-    QCOMPARE(rig.plate.CurrentMode, 1);
+    QTRY_COMPARE(rig.parts.display.text(DisplayModel::CHAN), QStringLiteral("120"));
+    QCOMPARE(rig.session.state().mode, ScannerMode::Manual);
 
     rig.transfer->backup();
-    QCOMPARE(rig.plate.SavedChannel, QStringLiteral("120"));
+    QCOMPARE(rig.session.state().savedChannel, QStringLiteral("120"));
     rig.engine.setCurrentChannel(5); // someone turned the knob meanwhile
     const qsizetype from = rig.engine.commandLog().size();
     rig.transfer->dialog()->quitButton()->click();
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     QTRY_VERIFY(rig.commandsFrom(from).size() >= 7);
     QCOMPARE(rig.commandsFrom(from).mid(0, 7),
              QStringList({"KEY01", "KEY02 1", "KEY02 2", "KEY02 0", "KEY01", "MD", "MUA"}));
@@ -245,7 +164,7 @@ void TestTransfer::backupCopiesScannerMemory()
 
     // The faceplate has its port back and polls.
     QVERIFY(rig.window.isVisible());
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     QVERIFY(rig.port.isOpen());
 }
 
@@ -286,7 +205,7 @@ void TestTransfer::restoreTypesFrequencies()
         rig.engine.setChannel(n, {1000000 + n * 125 * 10, false, false, false, false});
     rig.transfer->backup();
     QVERIFY(rig.run({1}));
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     const QString bank1 = QStringLiteral("SELECT group_concat(CHANNEL || '=' || sFREQ) FROM (SELECT * FROM BANK01 ORDER BY CHANNEL)");
     const QString before = rig.value(bank1);
     rig.engine.handle(QStringLiteral("AC"));
@@ -341,7 +260,7 @@ void TestTransfer::silentScannerKeepsOldRows()
     QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK02")), QStringLiteral("Ambulance"));
 
     // The faceplate has its port back; once the scanner talks again, it polls.
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     QVERIFY(rig.port.isOpen());
     rig.engine.setSilentAfter(-1);
     const qsizetype from = rig.engine.commandLog().size();
@@ -379,7 +298,7 @@ void TestTransfer::cancelStopsAfterChannel()
     QVERIFY(rig.messages.last().contains(QLatin1String("Bank 3 was left")));
     QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
     QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK03")), 1);
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
 }
 
 void TestTransfer::portThatWillNotOpen()
@@ -397,7 +316,7 @@ void TestTransfer::portThatWillNotOpen()
         QVERIFY2(rig.messages.last().contains(QLatin1String("COMM PORT #1 could not be opened: Permission denied")),
                  qPrintable(rig.messages.last()));
         QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
-        QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
+        QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
         QVERIFY(rig.port.isOpen());
     }
 }
@@ -418,67 +337,7 @@ void TestTransfer::databaseThatRefusesWrites()
     QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
     QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01")), QStringLiteral("old"));
     QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 1);
-    QTRY_COMPARE(rig.plate.state(), FacePlate::State::Polling);
-}
-
-void TestTransfer::wipe()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.answerOk = false;
-    qsizetype from = rig.engine.commandLog().size();
-    rig.transfer->wipe();
-    QCOMPARE(rig.titles.last(), QStringLiteral("WIPE OUT SCANNER MEMORY?"));
-    QCOMPARE(rig.messages.last(),
-             QStringLiteral("Are you ABSOLUTELY SURE\r\nthat you want to restore the scanner to\r\nFACTORY DEFAULTS?"));
-    QTest::qWait(100);
-    QVERIFY(!rig.commandsFrom(from).contains(QStringLiteral("AC")));
-    QVERIFY(!rig.engine.channel(1).isEmpty());
-
-    rig.answerOk = true;
-    rig.transfer->wipe();
-    QTRY_VERIFY(rig.commandsFrom(from).contains(QStringLiteral("AC")));
-    QTRY_VERIFY(rig.engine.channel(1).isEmpty());
-    QCOMPARE(rig.messages.size(), 2); // the confirmations, nothing more
-
-    // With the port closed: nothing sent, nothing shown.
-    rig.port.close();
-    from = rig.engine.commandLog().size();
-    rig.transfer->wipe();
-    QTest::qWait(100);
-    QVERIFY(!rig.commandsFrom(from).contains(QStringLiteral("AC")));
-    QCOMPARE(rig.messages.size(), 3);
-}
-
-void TestTransfer::completionMessages()
-{
-    BankTransfer::Result r;
-    r.outcome = BankTransfer::Outcome::Completed;
-    QCOMPARE(MemoryTransfer::completionMessage(false, r),
-             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\nPress ENTER or click OK to continue"));
-    r.skipped = 2;
-    QCOMPARE(MemoryTransfer::completionMessage(false, r),
-             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\n2 channel(s) had no frequency that could be typed in "
-                            "and were skipped.\r\nPress ENTER or click OK to continue"));
-
-    r = {};
-    r.outcome = BankTransfer::Outcome::Cancelled;
-    r.banksDone = {1, 2};
-    r.bankInProgress = 4;
-    r.lastChannel = 163;
-    const QString restore = MemoryTransfer::completionMessage(false, r);
-    QVERIFY(restore.startsWith(QLatin1String("Scanner memory restore was cancelled.")));
-    QVERIFY(restore.contains(QLatin1String("Banks restored: 1, 2.")));
-    QVERIFY(restore.contains(QLatin1String("Bank 4 was restored up to channel 163.")));
-    QVERIFY(!restore.contains(QLatin1String("SUCCESSFUL")));
-
-    r = {};
-    r.outcome = BankTransfer::Outcome::Failed;
-    r.reason = QStringLiteral("the channel database could not be opened: disk I/O error");
-    const QString backup = MemoryTransfer::completionMessage(true, r);
-    QVERIFY(backup.startsWith(QLatin1String("Scanner memory backup FAILED: the channel database could not be opened")));
-    QVERIFY(backup.contains(QLatin1String("No bank was saved.")));
-    QVERIFY(!backup.contains(QLatin1String("PC Control")));
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
 }
 
 QTEST_MAIN(TestTransfer)

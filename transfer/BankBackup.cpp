@@ -1,15 +1,15 @@
 #include "transfer/BankBackup.h"
 
 #include "link/CommPort.h"
-#include "link/Protocol.h"
-#include "transfer/ChannelDatabase.h"
+#include "protocol/Commands.h"
+#include "data/ChannelDatabase.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 
 void BankBackup::begin()
 {
-    send(QStringLiteral("KEY01"));
+    send(Command::key(Command::Key::Manual));
     QString error;
     if (!m_db->open(&error)) {
         finish(Outcome::Failed, tr("the channel database could not be opened: %1").arg(error));
@@ -32,10 +32,10 @@ void BankBackup::requestMore()
 {
     while (m_requested < totalChannels() && m_requested - m_answered < kInFlight) {
         // Select the channel on the keys, then read it.
-        for (const QChar c : QString::number(channelAt(m_requested)))
-            send(Protocol::digitKey(c));
-        send(QStringLiteral("KEY01"));
-        send(QStringLiteral("MA"));
+        for (const QString &key : Command::numberKeys(channelAt(m_requested)))
+            send(key);
+        send(Command::key(Command::Key::Manual));
+        send(Command::kReadChannel);
         ++m_requested;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "transfer/BankTransfer.h"
-#include "transfer/ChannelRecord.h"
+#include "data/ChannelRecord.h"
 
 // Copies the ticked banks from the scanner into their bank tables. A bank's
 // table is replaced only once all its 50 channels have been read.

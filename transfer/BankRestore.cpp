@@ -1,10 +1,10 @@
 #include "transfer/BankRestore.h"
 
-#include "faceplate/CommandSequence.h"
+#include "link/CommandSequence.h"
 #include "link/CommPort.h"
-#include "link/Protocol.h"
-#include "transfer/ChannelDatabase.h"
-#include "transfer/ChannelRecord.h"
+#include "protocol/Commands.h"
+#include "data/ChannelDatabase.h"
+#include "data/ChannelRecord.h"
 
 void BankRestore::begin()
 {
@@ -14,8 +14,8 @@ void BankRestore::begin()
         return;
     }
     // Manual mode, then into memory access.
-    send(QStringLiteral("KEY01"));
-    send(QStringLiteral("MA999"));
+    send(Command::key(Command::Key::Manual));
+    send(Command::kMemoryAccessStart);
     emit statusText(tr("Restoring from PC to scanner"));
     m_bankIndex = 0;
     startBank();
@@ -43,7 +43,7 @@ void BankRestore::startChannel()
     const int n = channelNumber();
     reportChannel();
     m_answered = false;
-    send(QStringLiteral("MA") + QString::number(n).rightJustified(3, QLatin1Char('0')));
+    send(Command::memoryAccess(n));
 
     const auto row = m_frequencies.constFind(n);
     const QString sFreq = row != m_frequencies.cend() && !row->isNull() ? row->toString() : QString();
@@ -61,9 +61,9 @@ void BankRestore::startChannel()
     // added to the running script rather than to a new one.
     if (!m_typing)
         m_typing = new CommandSequence(m_port, this);
-    for (const QChar c : sFreq)
-        m_typing->send(c == QLatin1Char('.') ? QStringLiteral("KEY03") : Protocol::digitKey(c));
-    m_typing->pause(kKeyPauseMs).send(QStringLiteral("KEY04")).pause(kKeyPauseMs).then([this] { awaitAnswer(); });
+    for (const QString &key : Command::frequencyKeys(sFreq))
+        m_typing->send(key);
+    m_typing->pause(kKeyPauseMs).send(Command::key(Command::Key::Enter)).pause(kKeyPauseMs).then([this] { awaitAnswer(); });
     if (!m_typing->isRunning())
         m_typing->start();
 }

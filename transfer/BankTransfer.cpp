@@ -1,7 +1,7 @@
 #include "transfer/BankTransfer.h"
 
 #include "link/CommPort.h"
-#include "transfer/ChannelDatabase.h"
+#include "data/ChannelDatabase.h"
 
 Q_LOGGING_CATEGORY(lcTransfer, "orvendal.transfer")
 

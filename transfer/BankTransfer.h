@@ -13,6 +13,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcTransfer)
 class ChannelDatabase;
 class CommPort;
 
+// Which way a transfer copies the channel memory.
+enum class TransferDirection { Backup, Restore };
+
 // What backup and restore have in common: the ticked banks, the dialog's own
 // serial port, a bounded wait for the scanner, progress, cancelling after the
 // current channel, and an outcome that says what was done.

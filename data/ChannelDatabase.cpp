@@ -1,0 +1,341 @@
+#include "data/ChannelDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <array>
+
+Q_LOGGING_CATEGORY(lcDatabase, "orvendal.database")
+
+// The schema is compiled into the program; a static library needs its
+// resources registered by hand.
+static void initSchemaResource()
+{
+    Q_INIT_RESOURCE(orvendal);
+}
+
+namespace {
+
+QString textOf(const QVariant &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+} // namespace
+
+// Prepared statements, made once per connection.
+struct ChannelDatabase::Queries
+{
+    std::array<std::optional<QSqlQuery>, kBanks> channel;
+    std::optional<QSqlQuery> talkgroup;
+    std::optional<QSqlQuery> addTalkgroup;
+};
+
+QString ChannelDatabase::bankTableName(int bank)
+{
+    return bank < 10 ? QStringLiteral("BANK0%1").arg(bank) : QStringLiteral("BANK%1").arg(bank);
+}
+
+int ChannelDatabase::bankOfChannel(int channel)
+{
+    if (channel < 1 || channel > kBanks * kChannelsPerBank)
+        return 0;
+    return (channel - 1) / kChannelsPerBank + 1;
+}
+
+QStringList ChannelDatabase::schemaStatements()
+{
+    initSchemaResource();
+    QFile file(QStringLiteral(":/orvendal/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(file.readAll());
+    // Comments out, then the bank block repeated for every bank.
+    QStringList lines;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("--")) && line.trimmed() != QLatin1String("-- @END@"))
+            continue;
+        lines << line;
+    }
+    text = lines.join(QLatin1Char('\n'));
+    const qsizetype end = text.indexOf(QLatin1String("-- @END@"));
+    const QString bankBlock = text.left(end);
+    QString expanded;
+    for (int bank = 1; bank <= kBanks; ++bank)
+        expanded += QString(bankBlock).replace(QLatin1String("@BANK@"), bankTableName(bank));
+    expanded += text.mid(end + int(qstrlen("-- @END@")));
+
+    QStringList statements;
+    for (const QString &s : expanded.split(QLatin1Char(';'))) {
+        if (!s.trimmed().isEmpty())
+            statements << s.trimmed();
+    }
+    return statements;
+}
+
+ChannelDatabase::ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis)
+    : m_path(path)
+    , m_connection(connectionName)
+    , m_busyMillis(busyMillis)
+{
+}
+
+ChannelDatabase::~ChannelDatabase()
+{
+    close();
+}
+
+QSqlDatabase ChannelDatabase::database() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+bool ChannelDatabase::isOpen() const
+{
+    return QSqlDatabase::contains(m_connection) && database().isOpen();
+}
+
+bool ChannelDatabase::open(QString *error)
+{
+    if (isOpen())
+        return true;
+    const bool existed = QFileInfo::exists(m_path);
+    if (!existed && !QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        *error = QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(QFileInfo(m_path).absolutePath()));
+        return false;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
+                                                                : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(m_path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMillis));
+        if (!db.open()) {
+            *error = db.lastError().text();
+            close();
+            return false;
+        }
+        // Reading the schema tells a SQLite file from anything else.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            *error = QStringLiteral("%1 is not a usable database: %2")
+                         .arg(QDir::toNativeSeparators(m_path), probe.lastError().text());
+            probe.finish();
+            close();
+            return false;
+        }
+    }
+    if (!existed && !createSchema(error)) {
+        close();
+        QFile::remove(m_path);
+        return false;
+    }
+    m_queries = std::make_unique<Queries>();
+    qCInfo(lcDatabase) << "opened" << m_path << "as" << m_connection;
+    return true;
+}
+
+bool ChannelDatabase::createSchema(QString *error)
+{
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    for (const QString &statement : schemaStatements()) {
+        if (!q.exec(statement)) {
+            *error = q.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+    if (!db.commit()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    qCInfo(lcDatabase) << "created" << m_path;
+    return true;
+}
+
+void ChannelDatabase::close()
+{
+    m_queries.reset();
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlQuery *ChannelDatabase::prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error)
+{
+    if (!slot) {
+        slot.emplace(database());
+        if (!slot->prepare(sql)) {
+            *error = slot->lastError().text();
+            slot.reset();
+            return nullptr;
+        }
+    }
+    return &*slot;
+}
+
+bool ChannelDatabase::run(QSqlQuery *q, const QVariantList &values, QString *error)
+{
+    for (const QVariant &v : values)
+        q->addBindValue(v);
+    if (q->exec())
+        return true;
+    *error = q->lastError().text();
+    return false;
+}
+
+bool ChannelDatabase::lookupChannel(int channel, std::optional<ChannelNotes> *found, QString *error)
+{
+    found->reset();
+    const int bank = bankOfChannel(channel);
+    if (bank == 0)
+        return true;
+    if (!open(error))
+        return false;
+    QSqlQuery *q = prepared(m_queries->channel[bank - 1],
+                            QStringLiteral("SELECT COMPANY_NAME, NOTES FROM %1 WHERE CHANNEL = ?").arg(bankTableName(bank)),
+                            error);
+    if (!q || !run(q, {channel}, error))
+        return false;
+    if (q->next())
+        *found = ChannelNotes{textOf(q->value(0)), textOf(q->value(1))};
+    q->finish();
+    return true;
+}
+
+bool ChannelDatabase::lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error)
+{
+    found->reset();
+    if (!open(error))
+        return false;
+    QSqlQuery *q = prepared(m_queries->talkgroup,
+                            QStringLiteral("SELECT ID, CITY, SERVICE_DESC, NOTES FROM TALKGROUPS WHERE ID = ?"), error);
+    if (!q || !run(q, {id}, error))
+        return false;
+    if (q->next())
+        *found = Talkgroup{textOf(q->value(0)), textOf(q->value(1)), textOf(q->value(2)), textOf(q->value(3))};
+    q->finish();
+    return true;
+}
+
+bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QString *error)
+{
+    if (!open(error))
+        return false;
+    QSqlQuery *q = prepared(
+        m_queries->addTalkgroup,
+        QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) VALUES (?, ?, ?, ?, ?, ?)"),
+        error);
+    return q
+        && run(q,
+               {t.id, t.city, t.serviceDesc, t.notes, when.date().toString(Qt::ISODate),
+                when.time().toString(QStringLiteral("HH:mm:ss"))},
+               error);
+}
+
+const QStringList &ChannelDatabase::userColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("CALLSIGN"), QStringLiteral("COMPANY_NAME"), QStringLiteral("RS"),
+        QStringLiteral("CITY"),     QStringLiteral("COUNTY"),       QStringLiteral("STATE"),
+        QStringLiteral("LATITUDE"), QStringLiteral("LONGITUDE"),    QStringLiteral("NOTES"),
+    };
+    return columns;
+}
+
+bool ChannelDatabase::replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error)
+{
+    if (!open(error))
+        return false;
+    QSqlDatabase db = database();
+    const QString table = bankTableName(bank);
+    const QStringList user = userColumns();
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    auto fail = [&](const QSqlQuery &q) {
+        *error = q.lastError().text();
+        db.rollback();
+        return false;
+    };
+
+    // What the user wrote about each channel, from its first row.
+    QHash<int, QVariantList> kept;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT CHANNEL, %1 FROM %2 ORDER BY rowid").arg(user.join(QStringLiteral(", ")), table)))
+            return fail(q);
+        while (q.next()) {
+            const int channel = q.value(0).toInt();
+            if (kept.contains(channel))
+                continue;
+            QVariantList values;
+            for (int i = 0; i < user.size(); ++i)
+                values << q.value(i + 1);
+            kept.insert(channel, values);
+        }
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("DELETE FROM %1").arg(table)))
+        return fail(q);
+    QStringList marks(7 + user.size(), QStringLiteral("?"));
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (CHANNEL, FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, %2) VALUES (%3)")
+                       .arg(table, user.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
+        return fail(q);
+    for (const ChannelRecord &r : channels) {
+        q.addBindValue(r.channel);
+        q.addBindValue(r.frequency);
+        q.addBindValue(r.sFreq);
+        q.addBindValue(int(r.trunked));
+        q.addBindValue(int(r.delay));
+        q.addBindValue(int(r.lockout));
+        q.addBindValue(int(r.priority));
+        const QVariantList values = kept.value(r.channel, QVariantList(user.size()));
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return fail(q);
+    }
+    if (!db.commit()) {
+        *error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool ChannelDatabase::bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error)
+{
+    frequencies->clear();
+    if (!open(error))
+        return false;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT CHANNEL, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    while (q.next()) {
+        const int channel = q.value(0).toInt();
+        if (!frequencies->contains(channel))
+            frequencies->insert(channel, q.value(1));
+    }
+    return true;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QList>
+#include <QMap>
+
+#include "data/ChannelRecord.h"
+
+#include <memory>
+#include <optional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDatabase)
+
+// The channel database: one SQLite file with a table per bank (BANK01 ..
+// BANK20) and the talkgroup log (TALKGROUPS). This module alone knows the
+// schema, the table names and how connections are opened; the rest of the
+// program goes through it.
+class ChannelDatabase
+{
+public:
+    static constexpr int kBanks = 20;
+    static constexpr int kChannelsPerBank = 50;
+    static constexpr int kSchemaVersion = 1;
+
+    // "BANK01" .. "BANK09", "BANK10" .. "BANK20".
+    static QString bankTableName(int bank);
+    // The bank holding an absolute channel 1..1000 (1..50 in bank 1); 0 outside.
+    static int bankOfChannel(int channel);
+    // The statements that create every table.
+    static QStringList schemaStatements();
+
+    // path: the database file. connectionName: a name of its own per user of
+    // the file (the lookups, a transfer, an editor). busyMillis: how long a
+    // statement waits for another writer to finish before it fails.
+    ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis = 2000);
+    ~ChannelDatabase();
+    ChannelDatabase(const ChannelDatabase &) = delete;
+    ChannelDatabase &operator=(const ChannelDatabase &) = delete;
+
+    QString path() const { return m_path; }
+    // Opens the file, creating it with its schema when it does not exist. An
+    // existing file is used as it is. False, with *error, when it cannot be used.
+    bool open(QString *error);
+    bool isOpen() const;
+    void close();
+    QSqlDatabase database() const;
+
+    struct ChannelNotes
+    {
+        QString companyName; // empty for NULL
+        QString notes;
+    };
+    // The row of an absolute channel. No value when there is none; false
+    // with *error when the database fails.
+    bool lookupChannel(int channel, std::optional<ChannelNotes> *found, QString *error);
+
+    struct Talkgroup
+    {
+        QString id;
+        QString city;
+        QString serviceDesc;
+        QString notes;
+    };
+    bool lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error);
+    bool addTalkgroup(const Talkgroup &talkgroup, const QDateTime &when, QString *error);
+
+    // Replaces a bank's rows with the channels read from the scanner, in one
+    // transaction: afterwards the table holds one row per channel given, and
+    // each keeps the user's own columns from the row that held its channel
+    // before. On failure the table is left as it was.
+    bool replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error);
+    // The stored sFREQ of each channel of a bank (the first row of a channel
+    // where there are several); a NULL sFREQ is a null QVariant.
+    bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
+
+    // The user's own columns of a bank row, which the program never changes.
+    static const QStringList &userColumns();
+
+private:
+    bool createSchema(QString *error);
+    // The statement in the slot, prepared on first use; null (with *error)
+    // when it cannot be.
+    QSqlQuery *prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error);
+    static bool run(QSqlQuery *query, const QVariantList &values, QString *error);
+
+    QString m_path;
+    QString m_connection;
+    int m_busyMillis;
+    struct Queries;
+    std::unique_ptr<Queries> m_queries;
+};

@@ -1,0 +1,113 @@
+#include "data/EditorModels.h"
+
+#include "data/ChannelRecord.h"
+
+#include <QDate>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTime>
+
+namespace {
+
+bool normaliseFlag(const QVariant &value, QVariant *stored)
+{
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("1") || text == QLatin1String("true") || text == QLatin1String("yes")) {
+        *stored = 1;
+        return true;
+    }
+    if (text == QLatin1String("0") || text == QLatin1String("false") || text == QLatin1String("no")) {
+        *stored = 0;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool BankTableModel::normalise(const QString &column, const QVariant &value, QVariant *stored)
+{
+    const QString text = value.toString().trimmed();
+    if (column == QLatin1String("CHANNEL")) {
+        bool ok = false;
+        const int channel = text.toInt(&ok);
+        if (!ok || channel < 1 || channel > 1000)
+            return false;
+        *stored = channel;
+        return true;
+    }
+    if (column == QLatin1String("FREQUENCY")) {
+        if (text.isEmpty()) {
+            *stored = QVariant();
+            return true;
+        }
+        bool ok = false;
+        const double mhz = text.toDouble(&ok);
+        if (!ok || mhz < 0 || mhz > 1300)
+            return false;
+        *stored = mhz;
+        return true;
+    }
+    if (column == QLatin1String("sFREQ")) {
+        if (!text.isEmpty() && text != ChannelRecord::kEmpty && !ChannelRecord::isWellFormedFrequency(text))
+            return false;
+        *stored = text;
+        return true;
+    }
+    if (column == QLatin1String("TRUNKED") || column == QLatin1String("DELAY") || column == QLatin1String("LOCKOUT")
+        || column == QLatin1String("PRIORITY"))
+        return normaliseFlag(value, stored);
+    *stored = value;
+    return true;
+}
+
+bool BankTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    QVariant stored = value;
+    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
+        return false;
+    return QSqlTableModel::setData(index, stored, role);
+}
+
+bool TalkgroupTableModel::normalise(const QString &column, const QVariant &value, QVariant *stored)
+{
+    const QString text = value.toString().trimmed();
+    if (column == QLatin1String("ID")) {
+        if (text.isEmpty())
+            return false;
+        *stored = text;
+        return true;
+    }
+    if (column == QLatin1String("DATE")) {
+        if (!text.isEmpty() && !QDate::fromString(text, Qt::ISODate).isValid())
+            return false;
+        *stored = text;
+        return true;
+    }
+    if (column == QLatin1String("TIME")) {
+        if (!text.isEmpty() && !QTime::fromString(text, QStringLiteral("HH:mm:ss")).isValid()
+            && !QTime::fromString(text, QStringLiteral("HH:mm")).isValid())
+            return false;
+        *stored = text;
+        return true;
+    }
+    *stored = value;
+    return true;
+}
+
+bool TalkgroupTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    QVariant stored = value;
+    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
+        return false;
+    return QSqlTableModel::setData(index, stored, role);
+}
+
+bool TalkgroupTableModel::insertRowIntoTable(const QSqlRecord &values)
+{
+    if (values.value(QStringLiteral("ID")).toString().trimmed().isEmpty()) {
+        setLastError(QSqlError(tr("A talkgroup needs an ID."), QString(), QSqlError::StatementError));
+        return false;
+    }
+    return QSqlTableModel::insertRowIntoTable(values);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// How the program asks the user something. The windows supply message and
+// input boxes; tests answer through functions of their own.
+
+// An input box: prompt, title and default text in, the entered text out
+// ("" when the box is cancelled).
+using PromptFn = std::function<QString(const QString &prompt, const QString &title, const QString &defaultText)>;
+
+// A message box. Returns true for OK (or Yes), false for Cancel or a closed box.
+enum class MessageKind { Information, OkCancel, Warning };
+using MessageFn = std::function<bool(MessageKind kind, const QString &title, const QString &text)>;

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "link/ReplyBuffer.h"
+#include "scanner/SessionWiring.h"
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPoll)
+
+struct ScannerState;
+struct TalkgroupReply;
+
+// One run of the status poll loop. Every turn (at least 10 ms apart) it reads
+// what the scanner sent, takes at most one reply line, updates the display
+// from it, and sends at most one query. A new run starts with empty state and
+// a reply buffer of its own, so nothing received before it is mistaken for
+// part of a reply.
+class PollLoop : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kTurnMillis = 10;
+
+    // A run works on the session's port, display and lookups, and keeps the
+    // session's state current.
+    PollLoop(const SessionWiring &wiring, ScannerState *state, QObject *parent = nullptr);
+
+    // Start of a run: "MD" and "MUA" out, mute shown automatic; then turns.
+    void start();
+    void stop();
+    bool isRunning() const { return m_timer.isActive(); }
+
+    // One turn: read, handle, send.
+    void turn();
+    // Handle one reply line (step 4 of a turn); nextQuery() is then the query
+    // it chose.
+    void handle(const QString &reply);
+
+    // State of this run.
+    const QString &reply() const { return m_reply; }
+    const QString &previousReply() const { return m_previousReply; }
+    const QString &channelText() const { return m_channelText; }
+    const QString &frequencyText() const { return m_frequencyText; }
+    const QString &nextQuery() const { return m_nextQuery; }
+    const QString &lastQuery() const { return m_lastQuery; }
+    const ReplyBuffer &buffer() const { return m_rx; }
+    qint64 turns() const { return m_turns; }
+    qint64 queriesSent() const { return m_queries; }
+
+signals:
+    // A reply line was taken and handled in this turn.
+    void replyHandled(const QString &reply);
+
+private:
+    void readLine();
+    void clearDisplay();
+    void handleSquelch(const QString &r);
+    void handleChannel(const QString &r);
+    void handleTalkgroup(const QString &r);
+    void showTalkgroup(const TalkgroupReply &reply);
+    void handleMode(const QString &r);
+    void handleRejected(const QString &r);
+
+    SessionWiring m_w;
+    ScannerState *m_state;
+    QTimer m_timer;
+    ReplyBuffer m_rx;
+
+    QString m_reply;
+    QString m_previousReply;
+    QString m_channelText;
+    QString m_frequencyText;
+    QChar m_bankLetter;
+    QChar m_previousBankLetter;
+    QString m_nextQuery;
+    QString m_lastQuery;
+    QString m_readThisTurn;
+    qint64 m_turns = 0;
+    qint64 m_queries = 0;
+};

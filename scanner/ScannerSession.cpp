@@ -1,0 +1,207 @@
+#include "scanner/ScannerSession.h"
+
+#include "link/CommPort.h"
+#include "link/CommandSequence.h"
+#include "protocol/Commands.h"
+#include "scanner/DisplayModel.h"
+#include "scanner/PollLoop.h"
+#include "scanner/SelfTest.h"
+
+#include <QSettings>
+
+Q_LOGGING_CATEGORY(lcSession, "orvendal.session")
+
+namespace {
+// The pause after each digit of the channel typed in on resume.
+constexpr int kResumeDigitPauseMs = 50;
+} // namespace
+
+ScannerSession::ScannerSession(const SessionWiring &wiring, QObject *parent)
+    : QObject(parent)
+    , m_w(wiring)
+    , m_selfTest(new SelfTest(wiring.display, this))
+{
+    m_w.port->setObjectName(QStringLiteral("MSComm1"));
+    QSettings *store = m_w.store;
+    m_w.port->setDeviceResolver([store](int n) { return LinkSettings::deviceFor(*store, n); });
+    connect(m_selfTest, &SelfTest::finished, this, &ScannerSession::startPolling);
+}
+
+ScannerSession::~ScannerSession()
+{
+    stopPolling();
+}
+
+bool ScannerSession::isPortOpen() const
+{
+    return m_w.port->isOpen();
+}
+
+void ScannerSession::setPhase(Phase phase)
+{
+    if (m_phase == phase)
+        return;
+    m_phase = phase;
+    qCDebug(lcSession) << "phase" << phase;
+    emit phaseChanged(phase);
+}
+
+void ScannerSession::applyPortSettings()
+{
+    m_w.port->setCommPort(m_link.comPort);
+    m_w.port->setSettings(m_link.settingsString());
+}
+
+bool ScannerSession::openPort(bool again)
+{
+    if (m_w.port->open()) {
+        m_w.display->setStatusLine(again ? m_link.reopenedMessage() : m_link.openedMessage());
+        return true;
+    }
+    m_w.display->setStatusLine(m_link.openFailedMessage(m_w.port->errorString()));
+    return false;
+}
+
+void ScannerSession::load()
+{
+    setPhase(Phase::Loading);
+    setShift(false);
+
+    m_link.loadAtStartup(*m_w.store, m_prompt);
+    applyPortSettings();
+    openPort(false);
+
+    if (m_placeWindows)
+        m_placeWindows();
+
+    setPhase(Phase::SelfTest);
+    m_selfTest->start(m_selfTestPause);
+}
+
+void ScannerSession::startPolling()
+{
+    stopPolling();
+    setPhase(Phase::Polling);
+    m_poll = new PollLoop(m_w, &m_state, this);
+    emit pollingStarted();
+    m_poll->start();
+}
+
+void ScannerSession::stopPolling()
+{
+    if (!m_poll)
+        return;
+    m_poll->stop();
+    m_poll->deleteLater();
+    m_poll = nullptr;
+    emit pollingStopped();
+}
+
+void ScannerSession::abortResume()
+{
+    if (m_resume)
+        m_resume->abort();
+    delete m_resume;
+}
+
+void ScannerSession::suspend()
+{
+    abortResume();
+    stopPolling();
+    setPhase(Phase::Suspended);
+}
+
+void ScannerSession::resume()
+{
+    stopPolling();
+    abortResume();
+    setPhase(Phase::Resuming);
+
+    m_w.port->setSettings(m_link.settingsString());
+    if (!m_w.port->isOpen()) {
+        m_w.port->setCommPort(m_link.comPort);
+        openPort(true);
+    }
+
+    auto *seq = new CommandSequence(m_w.port, this);
+    m_resume = seq;
+    if (m_state.mode == ScannerMode::Scan) {
+        seq->send(Command::key(Command::Key::Scan));
+    } else if (m_state.mode == ScannerMode::Manual) {
+        seq->send(Command::key(Command::Key::Manual));
+        for (const QChar c : std::as_const(m_state.savedChannel))
+            seq->send(Command::digit(c)).pause(kResumeDigitPauseMs);
+        seq->send(Command::key(Command::Key::Manual));
+    }
+    connect(seq, &CommandSequence::finished, this, [this, seq] {
+        seq->deleteLater();
+        startPolling();
+    });
+    seq->start();
+}
+
+void ScannerSession::shutdown()
+{
+    abortResume();
+    stopPolling();
+    setPhase(Phase::Ended);
+    if (m_w.port->isOpen())
+        m_w.port->close();
+}
+
+QString ScannerSession::lendLink()
+{
+    m_state.savedChannel = m_w.display->text(DisplayModel::CHAN);
+    suspend();
+    if (m_w.port->isOpen())
+        m_w.port->close();
+    return m_state.savedChannel;
+}
+
+void ScannerSession::returnLink(const QString &savedChannel)
+{
+    m_state.savedChannel = savedChannel;
+    resume();
+}
+
+void ScannerSession::askComPort()
+{
+    if (m_w.port->isOpen()) {
+        m_w.port->close();
+        m_w.display->setStatusLine(m_link.closedMessage());
+    }
+    m_link.askPortFromMenu(m_prompt);
+    m_link.savePort(*m_w.store);
+    applyPortSettings();
+    if (!m_w.port->isOpen())
+        openPort(false);
+}
+
+void ScannerSession::askComSpeed()
+{
+    m_link.askSpeed(m_prompt);
+    m_link.saveSpeed(*m_w.store);
+}
+
+void ScannerSession::setShift(bool on)
+{
+    m_state.shiftOn = on;
+    m_w.display->setText(DisplayModel::SHIFT, on ? QStringLiteral("SFT") : QString());
+}
+
+void ScannerSession::setMute(MuteSetting setting)
+{
+    m_state.mute = setting;
+    m_w.display->setText(DisplayModel::MUTE, DisplayModel::muteWord(setting));
+}
+
+void ScannerSession::leaveQuery(const QString &command)
+{
+    m_state.keyQuery = command;
+}
+
+int ScannerSession::stepManualChannelDown()
+{
+    m_state.manualChannel = m_state.manualChannel > 1 ? m_state.manualChannel - 1 : 1000;
+    return m_state.manualChannel;
+}

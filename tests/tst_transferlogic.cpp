@@ -1,0 +1,84 @@
+// What the transfers decide without a window: the memory wipe and the
+// message a backup or restore ends with.
+
+#include "FakeCommPort.h"
+#include "transfer/MemoryWipe.h"
+#include "transfer/TransferReport.h"
+
+#include <QTest>
+
+class TestTransferLogic : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wipe();
+    void completionMessages();
+};
+
+void TestTransferLogic::wipe()
+{
+    FakeCommPort port;
+    port.open();
+    QStringList titles, texts;
+    QList<MessageKind> kinds;
+    bool answer = false;
+    const MessageFn ask = [&](MessageKind kind, const QString &title, const QString &text) {
+        kinds << kind;
+        titles << title;
+        texts << text;
+        return answer;
+    };
+    // Cancel (or a closed box) sends nothing.
+    QVERIFY(!MemoryWipe::run(&port, ask));
+    QCOMPARE(titles.last(), QStringLiteral("WIPE OUT SCANNER MEMORY?"));
+    QCOMPARE(texts.last(),
+             QStringLiteral("Are you ABSOLUTELY SURE\r\nthat you want to restore the scanner to\r\nFACTORY DEFAULTS?"));
+    QVERIFY(port.written().isEmpty());
+    QCOMPARE(kinds.last(), MessageKind::OkCancel);
+
+    answer = true;
+    QVERIFY(MemoryWipe::run(&port, ask));
+    QCOMPARE(port.commands(), QStringList({QStringLiteral("AC")}));
+
+    // With the port closed: asked, but nothing sent and nothing more shown.
+    port.close();
+    port.clearWritten();
+    QVERIFY(!MemoryWipe::run(&port, ask));
+    QVERIFY(port.written().isEmpty());
+    QCOMPARE(texts.size(), 3);
+}
+
+void TestTransferLogic::completionMessages()
+{
+    using enum TransferDirection;
+    BankTransfer::Result r;
+    r.outcome = BankTransfer::Outcome::Completed;
+    QCOMPARE(TransferReport::message(Restore, r),
+             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\nPress ENTER or click OK to continue"));
+    r.skipped = 2;
+    QCOMPARE(TransferReport::message(Restore, r),
+             QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\n2 channel(s) had no frequency that could be typed in "
+                            "and were skipped.\r\nPress ENTER or click OK to continue"));
+
+    r = {};
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    r.banksDone = {1, 2};
+    r.bankInProgress = 4;
+    r.lastChannel = 163;
+    const QString restore = TransferReport::message(Restore, r);
+    QVERIFY(restore.startsWith(QLatin1String("Scanner memory restore was cancelled.")));
+    QVERIFY(restore.contains(QLatin1String("Banks restored: 1, 2.")));
+    QVERIFY(restore.contains(QLatin1String("Bank 4 was restored up to channel 163.")));
+    QVERIFY(!restore.contains(QLatin1String("SUCCESSFUL")));
+
+    r = {};
+    r.outcome = BankTransfer::Outcome::Failed;
+    r.reason = QStringLiteral("the channel database could not be opened: disk I/O error");
+    const QString backup = TransferReport::message(Backup, r);
+    QVERIFY(backup.startsWith(QLatin1String("Scanner memory backup FAILED: the channel database could not be opened")));
+    QVERIFY(backup.contains(QLatin1String("No bank was saved.")));
+    QVERIFY(!backup.contains(QLatin1String("PC Control")));
+}
+
+QTEST_GUILESS_MAIN(TestTransferLogic)
+#include "tst_transferlogic.moc"

@@ -1,0 +1,215 @@
+#include "ui/FacePlateWindow.h"
+
+#include "scanner/Keyboard.h"
+#include "scanner/Keypad.h"
+#include "scanner/ScannerSession.h"
+#include "transfer/MemoryWipe.h"
+#include "ui/AboutDialog.h"
+#include "ui/AuxDisplayWindow.h"
+#include "ui/FacePlatePanel.h"
+#include "ui/Help.h"
+#include "ui/KeyCodes.h"
+#include "ui/MainMenu.h"
+#include "ui/MemoryTransfer.h"
+#include "ui/ScannerBankEditor.h"
+#include "ui/TalkGroupsEditor.h"
+#include "ui/Twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+const QString FacePlateWindow::kCaption = QStringLiteral("VKS-4410 Valkes Communications");
+
+FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
+    : QMainWindow(parent)
+    , m_w(wiring)
+    , m_auxWindow(new AuxDisplayWindow(wiring.aux, this))
+{
+    const MessageFn forward = [this](MessageKind kind, const QString &title, const QString &text) {
+        return message(kind, title, text);
+    };
+    m_transfer = new MemoryTransfer({m_w.session, m_w.store, m_w.databasePath, forward, this, m_auxWindow}, this);
+
+    setObjectName(QStringLiteral("frmFacePlate1"));
+    setWindowTitle(kCaption);
+    // The panel's faces, where the machine has no font of that name.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_dpi = logicalDpiX();
+
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("FacePlatePanel"));
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, QColor(224, 224, 224));
+    panel->setPalette(pal);
+    panel->setFixedSize(Twips::toPixels(FacePlatePanel::kClientWidth, m_dpi),
+                        Twips::toPixels(FacePlatePanel::kClientHeight, m_dpi));
+    setCentralWidget(panel);
+    FacePlatePanel built(m_dpi);
+    built.build(panel, *m_w.display);
+    m_fields = built.fields;
+    m_status = built.status;
+    m_buttons = built.buttons;
+    buildMenus();
+
+    // A reply can clear the display and draw it again within one turn; the
+    // fields are brought up to date once the turn is over, so only real
+    // changes are drawn.
+    DisplayModel *display = m_w.display;
+    connect(display, &DisplayModel::textChanged, this, [this](DisplayModel::Field f, const QString &) {
+        m_dirty[f] = true;
+        if (!m_renderPending && !m_w.display->isUpdating()) {
+            m_renderPending = true;
+            QTimer::singleShot(0, this, &FacePlateWindow::renderDirtyFields);
+        }
+    });
+    connect(display, &DisplayModel::updated, this, &FacePlateWindow::renderDirtyFields);
+    connect(display, &DisplayModel::statusLineChanged, m_status, &QLineEdit::setText);
+
+    Keypad *keypad = m_w.keypad;
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        const QString name = it.key();
+        connect(it.value(), &QPushButton::clicked, this, [keypad, name] { keypad->press(name); });
+    }
+
+    // The faceplate sees every key before anything on it does.
+    setFocusPolicy(Qt::StrongFocus);
+    installEventFilter(this);
+    panel->installEventFilter(this);
+}
+
+bool FacePlateWindow::message(MessageKind kind, const QString &title, const QString &text) const
+{
+    return m_message ? m_message(kind, title, text) : false;
+}
+
+bool FacePlateWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        m_w.keyboard->key(KeyCodes::fromEvent(static_cast<QKeyEvent *>(event)));
+        return true;
+    }
+    if (event->type() == QEvent::KeyRelease)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FacePlateWindow::showAuxDisplay()
+{
+    m_auxWindow->show();
+    activateWindow();
+    raise();
+}
+
+void FacePlateWindow::renderDirtyFields()
+{
+    m_renderPending = false;
+    for (int f = 0; f < DisplayModel::FieldCount; ++f) {
+        if (!m_dirty[f])
+            continue;
+        m_dirty[f] = false;
+        const QString text = m_w.display->text(DisplayModel::Field(f));
+        if (m_fields[f]->text() != text)
+            m_fields[f]->setText(text);
+    }
+}
+
+QMenu *FacePlateWindow::menu(const QString &objectName) const
+{
+    return menuBar()->findChild<QMenu *>(objectName);
+}
+
+void FacePlateWindow::buildMenus()
+{
+    ScannerSession *session = m_w.session;
+    const auto help = [this] { message(MessageKind::Information, Help::title(), Help::text()); };
+    MainMenu::build(menuBar(), {
+        {QStringLiteral("File_Exit"), [session] {
+             session->shutdown();
+             QApplication::quit();
+         }},
+        {QStringLiteral("mnuCom_Port"), [session] { session->askComPort(); }},
+        {QStringLiteral("mnuCom_Speed"), [session] { session->askComSpeed(); }},
+        {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
+        {QStringLiteral("Backup"), [this] { m_transfer->backup(); }},
+        {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},
+        {QStringLiteral("EditBanks"), [this] { openBankEditor(); }},
+        {QStringLiteral("EditTalkGroups"), [this] { openTalkgroupEditor(); }},
+        {QStringLiteral("ClearMemory"), [this] { MemoryWipe::run(m_w.port, m_message); }},
+        {QStringLiteral("mnuGettingStarted"), help},
+        {QStringLiteral("mnuTroubleShoot"), help},
+        {QStringLiteral("About"), [this] { AboutDialog::showModal(this); }},
+    });
+}
+
+ScannerBankEditor *FacePlateWindow::bankEditor() const
+{
+    return m_bankEditor;
+}
+
+TalkGroupsEditor *FacePlateWindow::talkgroupEditor() const
+{
+    return m_talkgroupEditor;
+}
+
+void FacePlateWindow::openBankEditor()
+{
+    if (!m_bankEditor) {
+        auto *editor = new ScannerBankEditor(m_w.databasePath, m_message);
+        if (!editor->load()) {
+            delete editor;
+            return;
+        }
+        m_bankEditor = editor;
+    }
+    m_bankEditor->show();
+    m_bankEditor->raise();
+    m_bankEditor->activateWindow();
+}
+
+void FacePlateWindow::openTalkgroupEditor()
+{
+    if (!m_talkgroupEditor) {
+        auto *editor = new TalkGroupsEditor(m_w.databasePath, m_message);
+        if (!editor->load()) {
+            delete editor;
+            return;
+        }
+        editor->move(pos());
+        m_talkgroupEditor = editor;
+    }
+    m_talkgroupEditor->show();
+    m_talkgroupEditor->raise();
+    m_talkgroupEditor->activateWindow();
+}
+
+void FacePlateWindow::placeWindows()
+{
+    move(0, 0);
+    show();
+    m_auxWindow->move(0, Twips::toPixels(5506, m_dpi));
+    m_auxWindow->show();
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void FacePlateWindow::closeEvent(QCloseEvent *event)
+{
+    m_w.session->shutdown();
+    m_auxWindow->close();
+    if (m_bankEditor)
+        m_bankEditor->close();
+    if (m_talkgroupEditor)
+        m_talkgroupEditor->close();
+    emit closing();
+    event->accept();
+}

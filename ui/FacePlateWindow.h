@@ -1,0 +1,96 @@
+#pragma once
+
+#include "link/Prompts.h"
+#include "scanner/DisplayModel.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+
+class AuxDisplayModel;
+class AuxDisplayWindow;
+class CommPort;
+class Keyboard;
+class Keypad;
+class MemoryTransfer;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSettings;
+class ScannerBankEditor;
+class ScannerSession;
+class TalkGroupsEditor;
+
+// frmFacePlate1: the virtual front panel. Renders the display model, carries
+// the key buttons and the menu bar, and hands the user's actions to the
+// session, the keypad and the keyboard.
+class FacePlateWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static const QString kCaption;
+
+    struct Wiring
+    {
+        ScannerSession *session = nullptr;
+        CommPort *port = nullptr; // the session's, for the memory wipe
+        QSettings *store = nullptr;
+        QString databasePath;
+        DisplayModel *display = nullptr;
+        AuxDisplayModel *aux = nullptr;
+        Keypad *keypad = nullptr;
+        Keyboard *keyboard = nullptr;
+    };
+
+    explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);
+
+    // The message boxes of the faceplate, its transfers and its editors.
+    void setMessage(MessageFn message) { m_message = std::move(message); }
+
+    QLineEdit *field(DisplayModel::Field field) const { return m_fields[field]; }
+    QLineEdit *statusLine() const { return m_status; }
+    QPushButton *button(const QString &objectName) const { return m_buttons.value(objectName); }
+    const QHash<QString, QPushButton *> &buttons() const { return m_buttons; }
+    // A top-level menu by its object name ("File", "COM_Options", ...).
+    QMenu *menu(const QString &objectName) const;
+
+    AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
+    MemoryTransfer *memoryTransfer() const { return m_transfer; }
+    // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
+    void showAuxDisplay();
+    // Database, Edit Channel Banks / Edit Talkgroups: the editor's one window.
+    void openBankEditor();
+    void openTalkgroupEditor();
+    ScannerBankEditor *bankEditor() const;
+    TalkGroupsEditor *talkgroupEditor() const;
+    // Where the start-up places the faceplate and the auxiliary display.
+    void placeWindows();
+
+signals:
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void renderDirtyFields();
+    bool message(MessageKind kind, const QString &title, const QString &text) const;
+
+    Wiring m_w;
+    MessageFn m_message;
+    AuxDisplayWindow *m_auxWindow;
+    MemoryTransfer *m_transfer;
+    QPointer<ScannerBankEditor> m_bankEditor;
+    QPointer<TalkGroupsEditor> m_talkgroupEditor;
+    std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
+    QLineEdit *m_status = nullptr;
+    QHash<QString, QPushButton *> m_buttons;
+    qreal m_dpi = 96.0;
+    // Fields whose text changed since the display was last drawn.
+    std::array<bool, DisplayModel::FieldCount> m_dirty{};
+    bool m_renderPending = false;
+};

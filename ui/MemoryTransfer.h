@@ -1,0 +1,79 @@
+#pragma once
+
+#include "link/Prompts.h"
+#include "transfer/BankTransfer.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class BankSelectionDialog;
+class ChannelDatabase;
+class CommPort;
+class ProgressWindow;
+class QSettings;
+class QWidget;
+class ScannerSession;
+
+// The Database menu's Backup and Restore: borrows the serial link from the
+// session, lets the user pick banks, runs the transfer on the dialog's own
+// port with a progress window, and gives the link back.
+class MemoryTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    using PortFactory = std::function<std::unique_ptr<CommPort>()>;
+
+    struct Wiring
+    {
+        ScannerSession *session = nullptr;
+        QSettings *store = nullptr;   // device names of the dialogs' ports
+        QString databasePath;
+        MessageFn message;
+        QWidget *faceplateWindow = nullptr; // hidden while a dialog has the link
+        QWidget *auxWindow = nullptr;
+    };
+
+    explicit MemoryTransfer(const Wiring &wiring, QObject *parent = nullptr);
+    ~MemoryTransfer() override;
+
+    // The dialogs' serial ports; a real serial port unless a test says otherwise.
+    void setPortFactory(PortFactory factory) { m_portFactory = std::move(factory); }
+
+    void backup();
+    void restore();
+
+    BankSelectionDialog *dialog() const { return m_dialog; }
+    ProgressWindow *progressWindow() const { return m_progress; }
+    BankTransfer *transfer() const { return m_transfer.get(); }
+    bool hasLink() const { return m_dialog != nullptr; }
+
+signals:
+    // The session has its link back (after QUIT or a transfer).
+    void handedBack();
+    // A transfer ended; the completion message has been shown.
+    void transferEnded(const BankTransfer::Result &result);
+
+private:
+    void takeLink(bool backup);
+    void startTransfer(const QList<int> &banks);
+    void transferFinished(const BankTransfer::Result &result);
+    void handBack();
+
+    ScannerSession *m_session;
+    QString m_databasePath;
+    MessageFn m_message;
+    QPointer<QWidget> m_faceplateWindow;
+    QPointer<QWidget> m_auxWindow;
+    PortFactory m_portFactory;
+    QString m_savedChannel;
+    BankSelectionDialog *m_backupDialog = nullptr;
+    BankSelectionDialog *m_restoreDialog = nullptr;
+    BankSelectionDialog *m_dialog = nullptr; // the one that has the link
+    ProgressWindow *m_progress = nullptr;
+    std::unique_ptr<CommPort> m_port;
+    std::unique_ptr<ChannelDatabase> m_db;
+    std::unique_ptr<BankTransfer> m_transfer;
+};

@@ -1,0 +1,41 @@
+#include "ui/Prompter.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace Prompter {
+
+PromptFn inputBox(QWidget *parent)
+{
+    QPointer<QWidget> owner(parent);
+    return [owner](const QString &prompt, const QString &title, const QString &defaultText) {
+        bool ok = false;
+        const QString text = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &ok);
+        return ok ? text : QString();
+    };
+}
+
+MessageFn messageBox(QWidget *parent)
+{
+    QPointer<QWidget> owner(parent);
+    return [owner](MessageKind kind, const QString &title, const QString &text) {
+        const QString caption = title.isEmpty() ? QStringLiteral("Orvendal") : title;
+        switch (kind) {
+        case MessageKind::OkCancel:
+            return QMessageBox::question(owner, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                         QMessageBox::Ok)
+                == QMessageBox::Ok;
+        case MessageKind::Warning:
+            QMessageBox::warning(owner, caption, text);
+            return true;
+        case MessageKind::Information:
+            break;
+        }
+        QMessageBox::information(owner, caption, text);
+        return true;
+    };
+}
+
+} // namespace Prompter

@@ -1,0 +1,280 @@
+#include "ui/ScannerBankEditor.h"
+
+#include "data/EditorModels.h"
+#include "ui/Twips.h"
+#include "data/ChannelDatabase.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlError>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+struct BarButton
+{
+    const char *name;
+    const char *caption;
+    int left;
+    bool visible;
+};
+
+// Update and Cancel stand where Add and Edit are; only one pair shows at a time.
+const BarButton kBarButtons[] = {
+    {"cmdAdd", "&Add", 59, true},         {"cmdEdit", "&Edit", 1213, true},
+    {"cmdUpdate", "&Update", 59, false},  {"cmdCancel", "&Cancel", 1213, false},
+    {"cmdDelete", "&Delete", 2367, false}, {"cmdRefresh", "&Refresh", 3521, false},
+    {"cmdClose", "&Close", 4675, false},
+};
+
+} // namespace
+
+ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn message, QWidget *parent)
+    : GridEditor({"ScannerBank", "BANK01", 10065, 6750, "orvendal-bank-editor"}, databasePath, std::move(message), parent)
+{
+
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("grdCaption"));
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->hide();
+
+    grid()->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    m_tabs = new QTabBar(this);
+    m_tabs->setObjectName(QStringLiteral("TabStrip1"));
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
+        const int index = m_tabs->addTab(QStringLiteral("Bank %1").arg(bank));
+        m_tabs->setTabData(index, QStringLiteral("Bank%1").arg(bank, 2, 10, QLatin1Char('0')));
+    }
+    m_tabs->setExpanding(false);
+    connect(m_tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0)
+            selectBank(index + 1);
+    });
+
+    const qreal dpi = logicalDpiX();
+    const int barHeight = qMax(Twips::toPixels(300, dpi), QPushButton().sizeHint().height());
+    auto *buttons = new QWidget(this);
+    buttons->setObjectName(QStringLiteral("picButtons"));
+    buttons->setFixedHeight(barHeight);
+    for (const BarButton &b : kBarButtons) {
+        auto *button = new QPushButton(QLatin1String(b.caption), buttons);
+        button->setObjectName(QLatin1String(b.name));
+        button->setGeometry(Twips::toPixels(b.left, dpi), 0, Twips::toPixels(1095, dpi), barHeight);
+        button->setVisible(b.visible);
+    }
+    connect(button(QStringLiteral("cmdAdd")), &QPushButton::clicked, this, &ScannerBankEditor::add);
+    connect(button(QStringLiteral("cmdEdit")), &QPushButton::clicked, this, &ScannerBankEditor::edit);
+    connect(button(QStringLiteral("cmdUpdate")), &QPushButton::clicked, this, &ScannerBankEditor::update);
+    connect(button(QStringLiteral("cmdCancel")), &QPushButton::clicked, this, &ScannerBankEditor::cancel);
+    connect(button(QStringLiteral("cmdDelete")), &QPushButton::clicked, this, &ScannerBankEditor::remove);
+    connect(button(QStringLiteral("cmdRefresh")), &QPushButton::clicked, this, &ScannerBankEditor::refresh);
+    connect(button(QStringLiteral("cmdClose")), &QPushButton::clicked, this, &QWidget::close);
+
+    QWidget *statusBox = makeStatusBox();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(m_caption);
+    layout->addWidget(grid(), 1);
+    layout->addWidget(m_tabs);
+    layout->addWidget(buttons);
+    layout->addWidget(statusBox);
+
+    m_cursor.setMoved([this] { showPosition(); });
+}
+
+ScannerBankEditor::~ScannerBankEditor()
+{
+    grid()->setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
+}
+
+QPushButton *ScannerBankEditor::button(const QString &objectName) const
+{
+    return findChild<QPushButton *>(objectName);
+}
+
+QString ScannerBankEditor::tableName() const
+{
+    return m_model ? m_model->tableName() : QString();
+}
+
+QString ScannerBankEditor::gridCaption() const
+{
+    return m_caption->text();
+}
+
+bool ScannerBankEditor::load()
+{
+    if (!openDatabase())
+        return false;
+    m_currentBank = 1;
+    // The first view shows the fifteen columns of the editor's own list.
+    return openBank(1, false);
+}
+
+bool ScannerBankEditor::openBank(int bank, bool allColumns)
+{
+    auto *model = new BankTableModel(this, database()->database());
+    model->setEditStrategy(QSqlTableModel::OnManualSubmit);
+    model->setTable(ChannelDatabase::bankTableName(bank));
+    model->setSort(model->fieldIndex(QStringLiteral("CHANNEL")), Qt::AscendingOrder);
+    if (model->fieldIndex(QStringLiteral("CHANNEL")) < 0 || !model->select()) {
+        const QString error = model->lastError().text();
+        delete model;
+        warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error.isEmpty() ? tr("no such table") : error));
+        return false;
+    }
+    grid()->setModel(model);
+    delete m_model;
+    m_model = model;
+    fetchAll();
+    const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
+    for (int c = 0; c < model->columnCount(); ++c)
+        grid()->setColumnHidden(c, !allColumns && c == sFreq);
+    followGrid();
+    m_currentBank = bank;
+    m_cursor.reset(model->rowCount());
+    return true;
+}
+
+void ScannerBankEditor::fetchAll()
+{
+    while (m_model->canFetchMore())
+        m_model->fetchMore();
+}
+
+void ScannerBankEditor::showPosition()
+{
+    status()->setText(QStringLiteral("Record: %1").arg(m_cursor.absolutePosition()));
+    syncGridToCursor();
+}
+
+void ScannerBankEditor::setButtons(bool browsing)
+{
+    for (const char *name : {"cmdAdd", "cmdEdit", "cmdDelete", "cmdClose", "cmdRefresh"})
+        button(QLatin1String(name))->setVisible(browsing);
+    for (const char *name : {"cmdUpdate", "cmdCancel"})
+        button(QLatin1String(name))->setVisible(!browsing);
+    for (const char *name : {"cmdNext", "cmdFirst", "cmdLast", "cmdPrevious"})
+        button(QLatin1String(name))->setEnabled(browsing);
+}
+
+void ScannerBankEditor::add()
+{
+    if (!m_model)
+        return;
+    m_cursor.moveLast();
+    appendRow(m_model, QStringLiteral("CHANNEL"));
+}
+
+void ScannerBankEditor::edit()
+{
+    status()->setText(QStringLiteral("Edit record"));
+    m_editMode = true;
+    setButtons(false);
+}
+
+bool ScannerBankEditor::update()
+{
+    if (!m_model)
+        return false;
+    const int row = m_cursor.row();
+    if (!m_model->submitAll()) {
+        // Nothing was written: say why and stay in edit mode.
+        status()->setText(tr("Not saved: %1").arg(m_model->lastError().text()));
+        return false;
+    }
+    fetchAll();
+    m_editMode = false;
+    setButtons(true);
+    m_cursor.reset(m_model->rowCount(), qMin(qMax(row, 0), m_model->rowCount() - 1));
+    return true;
+}
+
+void ScannerBankEditor::cancel()
+{
+    setButtons(true);
+    m_editMode = false;
+    if (m_model)
+        m_model->revertAll();
+    m_cursor.reset(m_model ? m_model->rowCount() : 0);
+    m_cursor.moveFirst();
+}
+
+void ScannerBankEditor::remove()
+{
+    const int row = m_cursor.row();
+    if (!m_model || row < 0)
+        return;
+    m_model->removeRow(row);
+    if (!m_model->submitAll()) {
+        status()->setText(tr("Not deleted: %1").arg(m_model->lastError().text()));
+        m_model->revertAll();
+        return;
+    }
+    fetchAll();
+    // On to the record after the deleted one, or the new last one.
+    m_cursor.reset(m_model->rowCount(), row);
+    if (m_cursor.eof())
+        m_cursor.moveLast();
+}
+
+void ScannerBankEditor::refresh()
+{
+    if (!m_model)
+        return;
+    m_model->select();
+    fetchAll();
+    m_cursor.reset(m_model->rowCount());
+}
+
+void ScannerBankEditor::first()
+{
+    m_cursor.moveFirst();
+}
+
+void ScannerBankEditor::last()
+{
+    m_cursor.moveLast();
+}
+
+void ScannerBankEditor::next()
+{
+    EditorNavigation::next(m_cursor, m_beep);
+}
+
+void ScannerBankEditor::previous()
+{
+    EditorNavigation::previous(m_cursor, m_beep);
+}
+
+void ScannerBankEditor::selectBank(int bank)
+{
+    if (bank < 1 || bank > ChannelDatabase::kBanks)
+        return;
+    // Pending edits of the bank shown are written first; if they cannot be,
+    // the editor stays on that bank so that nothing typed is lost.
+    if (m_model && m_model->isDirty() && !update()) {
+        m_tabs->setCurrentIndex(m_currentBank - 1);
+        return;
+    }
+    m_editMode = false;
+    setButtons(true);
+    if (!openBank(bank, true)) {
+        m_tabs->setCurrentIndex(m_currentBank - 1);
+        return;
+    }
+    m_tabs->setCurrentIndex(bank - 1);
+    const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
+    m_caption->setText(caption);
+    m_caption->show();
+    setWindowTitle(caption);
+}
