@@ -75,6 +75,7 @@ void Startup::showFacePlate()
         m_keyboard.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
+    m_session->setMessage(Prompter::messageBox(m_window.get()));
     FacePlateWindow *window = m_window.get();
     m_session->setPlaceWindows([window] { window->placeWindows(); });
     connect(window, &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);

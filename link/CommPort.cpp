@@ -65,7 +65,9 @@ bool CommPort::open()
     QString error;
     if (!openDevice(device, parsed, &error)) {
         m_error = error.isEmpty() ? tr("unknown error") : error;
-        qCWarning(lcLink) << "could not open" << device << ":" << m_error;
+        // Said to the user by whoever opened the port; a port that is retried
+        // must not fill the log.
+        qCInfo(lcLink) << "could not open" << device << ":" << m_error;
         return false;
     }
     m_open = true;
@@ -107,6 +109,17 @@ QByteArray CommPort::input()
     const QByteArray bytes = readDevice();
     m_bytesRead += bytes.size();
     return bytes;
+}
+
+void CommPort::notifyLost(const QString &reason)
+{
+    if (!m_open)
+        return;
+    qCWarning(lcLink) << "lost" << deviceName() << ":" << reason;
+    closeDevice();
+    m_open = false;
+    emit openChanged(false);
+    emit lost(reason);
 }
 
 void CommPort::notifyReceived()

@@ -23,8 +23,8 @@ struct SerialSettings
 // The program's serial control: one per window that talks to the scanner.
 // Mirrors what the program needs of a serial line: a port number and a
 // settings string set before opening, open/close, writing a whole frame,
-// reading everything that has arrived, and a receive event that is raised
-// from the first received byte on.
+// reading everything that has arrived, a receive event that is raised from
+// the first received byte on, and word when the device is lost.
 class CommPort : public QObject
 {
     Q_OBJECT
@@ -72,6 +72,10 @@ public:
 signals:
     // New bytes are waiting to be read.
     void received();
+    // The device went away while open (removed, hung up, a read or write
+    // error, a network connection closed). The port is closed already; this
+    // comes once per loss.
+    void lost(const QString &reason);
     // The port was opened or closed.
     void openChanged(bool open);
 
@@ -84,6 +88,8 @@ protected:
 
     // Implementations call this when bytes arrive.
     void notifyReceived();
+    // Implementations call this when the open device fails for good.
+    void notifyLost(const QString &reason);
 
 private:
     int m_commPort = 1;

@@ -9,9 +9,17 @@ const QString kPortPrompt = QStringLiteral("Enter a COM port 1 thru 4");
 const QString kPortTitle = QStringLiteral("Select a COM port");
 const QString kPortDefault = QStringLiteral("2");
 
-bool isPortNumber(int n)
+QString deviceKey(int comPort)
 {
-    return n >= 1 && n <= 4;
+    return QStringLiteral("%1/Com_Device_%2").arg(QLatin1String(LinkSettings::kGroup)).arg(comPort);
+}
+
+// Writes a value and says whether it reached the file.
+bool store(QSettings &settings, const QString &key, const QVariant &value)
+{
+    settings.setValue(key, value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 } // namespace
@@ -43,70 +51,90 @@ QString LinkSettings::settingsString() const
     return comSpeed + QLatin1Char(',') + comParity + QLatin1Char(',') + comDataBits + QLatin1Char(',') + comStopBits;
 }
 
-void LinkSettings::askPortUntilValid(const PromptFn &ask)
+bool LinkSettings::askPortUntilValid(const PromptFn &ask)
 {
     static const QRegularExpression whole(QStringLiteral("^\\s*[1-4]\\s*$"));
     for (;;) {
-        const QString entry = ask(kPortPrompt, kPortTitle, kPortDefault);
-        if (whole.match(entry).hasMatch()) {
-            comPort = entry.trimmed().toInt();
-            return;
+        const std::optional<QString> entry = ask(kPortPrompt, kPortTitle, kPortDefault);
+        if (!entry)
+            return false;
+        if (whole.match(*entry).hasMatch()) {
+            comPort = entry->trimmed().toInt();
+            return true;
         }
     }
 }
 
-void LinkSettings::askSpeed(const PromptFn &ask)
+bool LinkSettings::askSpeed(const PromptFn &ask)
 {
     const QString prompt = QStringLiteral("Select a bps rate for COM%1\r\n19200, 9600, 4800, or 2400").arg(comPort);
-    QString entry;
-    do {
-        entry = ask(prompt, QStringLiteral("Select a bps rate"), QStringLiteral("19200"));
-    } while (!isValidSpeed(entry));
-    comSpeed = entry;
+    for (;;) {
+        const std::optional<QString> entry = ask(prompt, QStringLiteral("Select a bps rate"), QStringLiteral("19200"));
+        if (!entry)
+            return false;
+        if (isValidSpeed(*entry)) {
+            comSpeed = *entry;
+            return true;
+        }
+    }
 }
 
-void LinkSettings::loadAtStartup(QSettings &store, const PromptFn &ask)
+bool LinkSettings::loadAtStartup(QSettings &store, const PromptFn &ask)
 {
     comSpeed.clear();
     QString storedPort = store.value(QLatin1String(kPortKey), QString()).toString();
     if (storedPort.isEmpty())
         storedPort = QStringLiteral("0");
     const int port = leadingNumber(storedPort);
-    if (isPortNumber(port)) {
+    const bool portStored = isPortNumber(port);
+    if (portStored) {
         comPort = port;
         comSpeed = store.value(QLatin1String(kSpeedKey), QStringLiteral("19200")).toString();
-    } else {
-        askPortUntilValid(ask);
+    } else if (!askPortUntilValid(ask)) {
+        comPort = 0;
+        return false;
     }
-    if (!isValidSpeed(comSpeed))
-        askSpeed(ask);
+    if (!isValidSpeed(comSpeed) && !askSpeed(ask)) {
+        if (!portStored)
+            comPort = 0;
+        comSpeed.clear();
+        return false;
+    }
     savePort(store);
     saveSpeed(store);
+    return true;
 }
 
-void LinkSettings::askPortFromMenu(const PromptFn &ask)
+bool LinkSettings::askPortFromMenu(const PromptFn &ask)
 {
-    comPort = leadingNumber(ask(QStringLiteral("Select a COM Port"), QStringLiteral("COM PORT"), QStringLiteral("1")));
-    while (!isPortNumber(comPort)) {
-        const QString entry = ask(kPortPrompt, kPortTitle, kPortDefault);
-        comPort = leadingNumber(entry.left(1));
+    const std::optional<QString> first =
+        ask(QStringLiteral("Select a COM Port"), QStringLiteral("COM PORT"), QStringLiteral("1"));
+    if (!first)
+        return false;
+    int port = leadingNumber(*first);
+    while (!isPortNumber(port)) {
+        const std::optional<QString> entry = ask(kPortPrompt, kPortTitle, kPortDefault);
+        if (!entry)
+            return false;
+        port = leadingNumber(entry->left(1));
     }
+    comPort = port;
+    return true;
 }
 
-void LinkSettings::savePort(QSettings &store) const
+bool LinkSettings::savePort(QSettings &settings) const
 {
-    store.setValue(QLatin1String(kPortKey), QString::number(comPort).trimmed());
+    return store(settings, QLatin1String(kPortKey), QString::number(comPort).trimmed());
 }
 
-void LinkSettings::saveSpeed(QSettings &store) const
+bool LinkSettings::saveSpeed(QSettings &settings) const
 {
-    store.setValue(QLatin1String(kSpeedKey), comSpeed.trimmed());
+    return store(settings, QLatin1String(kSpeedKey), comSpeed.trimmed());
 }
 
-QString LinkSettings::deviceFor(QSettings &store, int comPort)
+QString LinkSettings::deviceFor(QSettings &settings, int comPort)
 {
-    const QString configured =
-        store.value(QStringLiteral("%1/Com_Device_%2").arg(QLatin1String(kGroup)).arg(comPort)).toString().trimmed();
+    const QString configured = settings.value(deviceKey(comPort)).toString().trimmed();
     if (!configured.isEmpty())
         return configured;
 #ifdef Q_OS_WIN
@@ -114,6 +142,21 @@ QString LinkSettings::deviceFor(QSettings &store, int comPort)
 #else
     return QStringLiteral("/dev/ttyS%1").arg(comPort - 1);
 #endif
+}
+
+bool LinkSettings::setDevice(QSettings &settings, int comPort, const QString &device)
+{
+    return store(settings, deviceKey(comPort), device.trimmed());
+}
+
+bool LinkSettings::overlapTransfers(QSettings &settings)
+{
+    return settings.value(QLatin1String(kOverlapKey), false).toBool();
+}
+
+bool LinkSettings::setOverlapTransfers(QSettings &settings, bool on)
+{
+    return store(settings, QLatin1String(kOverlapKey), on);
 }
 
 QString LinkSettings::openedMessage() const
@@ -134,4 +177,14 @@ QString LinkSettings::closedMessage() const
 QString LinkSettings::openFailedMessage(const QString &reason) const
 {
     return QStringLiteral("COMM PORT #%1 could not be opened: %2").arg(comPort).arg(reason);
+}
+
+QString LinkSettings::lostMessage(const QString &reason) const
+{
+    return QStringLiteral("COMM PORT #%1 LOST: %2 - retrying").arg(comPort).arg(reason);
+}
+
+QString LinkSettings::notSetUpMessage()
+{
+    return QStringLiteral("No serial port is set up - choose one under Port Setup");
 }

@@ -14,6 +14,7 @@ class LinkSettings
 public:
     static const QStringList &speeds(); // "19200", "9600", "4800", "2400"
     static bool isValidSpeed(const QString &speed);
+    static bool isPortNumber(int n) { return n >= 1 && n <= 4; }
     // The whole-number part at the front of a text, as a number; 0 when the
     // text does not start with digits (after blanks). A leading minus gives a
     // negative number, which is never a valid port.
@@ -27,31 +28,47 @@ public:
 
     // "9600,N,8,1"
     QString settingsString() const;
+    // A port and a speed are chosen.
+    bool isSetUp() const { return isPortNumber(comPort) && isValidSpeed(comSpeed); }
 
-    // Fills comPort and comSpeed from the store, asking as needed, then saves both.
-    void loadAtStartup(QSettings &store, const PromptFn &ask);
-    // The port menu command's questions; the caller closes and reopens the port.
-    void askPortFromMenu(const PromptFn &ask);
+    // Fills comPort and comSpeed from the store, asking as needed, then saves
+    // both. False when the user cancelled a question: then nothing is stored
+    // and the link is left not set up.
+    bool loadAtStartup(QSettings &store, const PromptFn &ask);
+    // The port menu command's questions; the caller closes and reopens the
+    // port. False, with the port number unchanged, when cancelled.
+    bool askPortFromMenu(const PromptFn &ask);
     // The speed question, repeated until one of the four speeds is entered.
-    void askSpeed(const PromptFn &ask);
+    // False, with the speed unchanged, when cancelled.
+    bool askSpeed(const PromptFn &ask);
 
-    void savePort(QSettings &store) const;
-    void saveSpeed(QSettings &store) const;
+    // Each writes its value to the store at once; false when the store
+    // cannot be written (the value still holds for this run).
+    bool savePort(QSettings &store) const;
+    bool saveSpeed(QSettings &store) const;
 
     // The device behind a COM number: the store's "Com_Device_n" when set,
     // otherwise the platform's usual name for that port.
     static QString deviceFor(QSettings &store, int comPort);
+    static bool setDevice(QSettings &store, int comPort, const QString &device);
+    // Whether a backup may ask for the next channel while the scanner still
+    // answers the one before (off unless the user turns it on).
+    static bool overlapTransfers(QSettings &store);
+    static bool setOverlapTransfers(QSettings &store, bool on);
 
     // Status-line messages.
     QString openedMessage() const;
     QString reopenedMessage() const;
     QString closedMessage() const;
     QString openFailedMessage(const QString &reason) const;
+    QString lostMessage(const QString &reason) const;
+    static QString notSetUpMessage();
 
     static constexpr const char *kGroup = "Config";
     static constexpr const char *kPortKey = "Config/Com_Port";
     static constexpr const char *kSpeedKey = "Config/Com_Speed";
+    static constexpr const char *kOverlapKey = "Config/Overlap_Transfers";
 
 private:
-    void askPortUntilValid(const PromptFn &ask);
+    bool askPortUntilValid(const PromptFn &ask);
 };

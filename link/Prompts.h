@@ -3,13 +3,15 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // How the program asks the user something. The windows supply message and
 // input boxes; tests answer through functions of their own.
 
-// An input box: prompt, title and default text in, the entered text out
-// ("" when the box is cancelled).
-using PromptFn = std::function<QString(const QString &prompt, const QString &title, const QString &defaultText)>;
+// An input box: prompt, title and default text in, the entered text out; no
+// value when the box is cancelled or closed.
+using PromptFn =
+    std::function<std::optional<QString>(const QString &prompt, const QString &title, const QString &defaultText)>;
 
 // A message box. Returns true for OK (or Yes), false for Cancel or a closed box.
 enum class MessageKind { Information, OkCancel, Warning };

@@ -1,22 +1,67 @@
 #include "link/SerialCommPort.h"
 
+#include <QUrl>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 #endif
 
 SerialCommPort::SerialCommPort(QObject *parent)
     : CommPort(parent)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialCommPort::notifyReceived);
-    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e != QSerialPort::NoError)
-            qCWarning(lcLink) << "serial error on" << m_port.portName() << ":" << m_port.errorString();
-    });
+    connect(&m_serial, &QSerialPort::readyRead, this, &SerialCommPort::notifyReceived);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialCommPort::serialError);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &SerialCommPort::notifyReceived);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &SerialCommPort::socketError);
+}
+
+bool SerialCommPort::parseSocketAddress(const QString &device, QString *host, quint16 *port)
+{
+    if (!device.startsWith(QLatin1String(kSocketScheme), Qt::CaseInsensitive))
+        return false;
+    const QUrl url(QStringLiteral("tcp://") + device.mid(int(qstrlen(kSocketScheme))), QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || !url.path().isEmpty())
+        return false;
+    *host = url.host();
+    *port = quint16(url.port());
+    return true;
+}
+
+void SerialCommPort::serialError(QSerialPort::SerialPortError error)
+{
+    // A device that is gone keeps failing: once it does, the port is closed
+    // and the loss said once.
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+        return;
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::UnknownError:
+        if (isOpen() && !m_overNetwork)
+            notifyLost(m_serial.errorString());
+        return;
+    default:
+        qCWarning(lcLink) << "serial error on" << m_serial.portName() << ":" << m_serial.errorString();
+        return;
+    }
+}
+
+void SerialCommPort::socketError(QAbstractSocket::SocketError)
+{
+    if (isOpen() && m_overNetwork)
+        notifyLost(m_socket.errorString());
 }
 
 bool SerialCommPort::applySettings(const SerialSettings &s)
 {
+    if (m_overNetwork)
+        return true;
     QSerialPort::Parity parity = QSerialPort::NoParity;
     switch (s.parity) {
     case 'E': parity = QSerialPort::EvenParity; break;
@@ -25,60 +70,83 @@ bool SerialCommPort::applySettings(const SerialSettings &s)
     case 'S': parity = QSerialPort::SpaceParity; break;
     default: break;
     }
-    bool ok = m_port.setBaudRate(s.baud);
-    ok = m_port.setParity(parity) && ok;
-    ok = m_port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) && ok;
-    ok = m_port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) && ok;
+    bool ok = m_serial.setBaudRate(s.baud);
+    ok = m_serial.setParity(parity) && ok;
+    ok = m_serial.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) && ok;
+    ok = m_serial.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) && ok;
     return ok;
 }
 
 bool SerialCommPort::openDevice(const QString &device, const SerialSettings &settings, QString *error)
 {
-    m_port.setPortName(device);
+    QString host;
+    quint16 port = 0;
+    m_overNetwork = parseSocketAddress(device, &host, &port);
+    if (m_overNetwork) {
+        // The connection is made on the event loop; what is written meanwhile
+        // waits in the socket, and a connection that fails is a lost device.
+        m_socket.abort();
+        m_socket.connectToHost(host, port);
+        return true;
+    }
+    if (device.startsWith(QLatin1String(kSocketScheme), Qt::CaseInsensitive)) {
+        *error = QStringLiteral("%1 is no network address (socket://HOST:PORT)").arg(device);
+        return false;
+    }
+    m_serial.setPortName(device);
     applySettings(settings);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        *error = QStringLiteral("%1 (%2)").arg(m_port.errorString(), device);
+    if (!m_serial.open(QIODevice::ReadWrite)) {
+        *error = QStringLiteral("%1 (%2)").arg(m_serial.errorString(), device);
         return false;
     }
     // Settings given before opening are applied by open(); set them again in
     // case the driver reset any of them.
     applySettings(settings);
-    m_port.clear();
+    m_serial.clear();
     return true;
 }
 
 void SerialCommPort::closeDevice()
 {
-    m_port.close();
+    if (m_overNetwork)
+        m_socket.abort();
+    else
+        m_serial.close();
 }
 
 void SerialCommPort::writeDevice(const QByteArray &bytes)
 {
+    if (m_overNetwork) {
+        m_socket.write(bytes);
+        return;
+    }
 #ifdef Q_OS_UNIX
     // A command is a few bytes and the driver's buffer takes it at once: hand
     // it over directly, so that no write notifier is armed and disarmed (and
     // the event loop woken) for every poll query. Only what the driver did
     // not take goes through the port's own buffer.
-    if (m_port.bytesToWrite() == 0) {
+    if (m_serial.bytesToWrite() == 0) {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(int(m_port.handle()), bytes.constData() + done, size_t(bytes.size() - done));
+            const ssize_t n = ::write(int(m_serial.handle()), bytes.constData() + done, size_t(bytes.size() - done));
             if (n > 0)
                 done += n;
             else if (n < 0 && errno == EINTR)
                 continue;
+            else if (n < 0 && errno != EAGAIN)
+                return notifyLost(QString::fromLocal8Bit(strerror(errno)));
             else
                 break;
         }
         if (done < bytes.size())
-            m_port.write(bytes.mid(done));
+            m_serial.write(bytes.mid(done));
         return;
     }
 #endif
-    m_port.write(bytes);
+    m_serial.write(bytes);
 }
 
 QByteArray SerialCommPort::readDevice()
 {
-    return m_port.readAll();
+    return m_overNetwork ? m_socket.readAll() : m_serial.readAll();
 }

@@ -3,13 +3,21 @@
 #include "link/CommPort.h"
 
 #include <QSerialPort>
+#include <QTcpSocket>
 
-// The serial control over a real serial device (or a pseudo-terminal).
+// The serial control over a real device: a serial port (or a pseudo-terminal),
+// or, for a device written "socket://HOST:PORT", a raw TCP connection to a
+// serial port shared over the network. Over the network the line speed is
+// the server's business.
 class SerialCommPort : public CommPort
 {
     Q_OBJECT
 public:
     explicit SerialCommPort(QObject *parent = nullptr);
+
+    static constexpr const char *kSocketScheme = "socket://";
+    // Host and port of a "socket://HOST:PORT" device; false for any other text.
+    static bool parseSocketAddress(const QString &device, QString *host, quint16 *port);
 
 protected:
     bool openDevice(const QString &device, const SerialSettings &settings, QString *error) override;
@@ -19,5 +27,10 @@ protected:
     QByteArray readDevice() override;
 
 private:
-    QSerialPort m_port;
+    void serialError(QSerialPort::SerialPortError error);
+    void socketError(QAbstractSocket::SocketError error);
+
+    QSerialPort m_serial;
+    QTcpSocket m_socket;
+    bool m_overNetwork = false;
 };

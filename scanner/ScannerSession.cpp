@@ -25,6 +25,10 @@ ScannerSession::ScannerSession(const SessionWiring &wiring, QObject *parent)
     QSettings *store = m_w.store;
     m_w.port->setDeviceResolver([store](int n) { return LinkSettings::deviceFor(*store, n); });
     connect(m_selfTest, &SelfTest::finished, this, &ScannerSession::startPolling);
+    connect(m_w.port, &CommPort::lost, this, &ScannerSession::portLost);
+    m_retry.setSingleShot(true);
+    m_retry.setTimerType(Qt::CoarseTimer);
+    connect(&m_retry, &QTimer::timeout, this, &ScannerSession::resume);
 }
 
 ScannerSession::~ScannerSession()
@@ -55,6 +59,7 @@ void ScannerSession::applyPortSettings()
 bool ScannerSession::openPort(bool again)
 {
     if (m_w.port->open()) {
+        m_lossReason.clear();
         m_w.display->setStatusLine(again ? m_link.reopenedMessage() : m_link.openedMessage());
         return true;
     }
@@ -62,14 +67,54 @@ bool ScannerSession::openPort(bool again)
     return false;
 }
 
+void ScannerSession::portLost(const QString &reason)
+{
+    m_lossReason = reason;
+    abortResume();
+    stopPolling();
+    waitForPort(reason);
+}
+
+void ScannerSession::waitForPort(const QString &reason)
+{
+    setPhase(Phase::Waiting);
+    if (!m_link.isSetUp()) {
+        m_w.display->setStatusLine(LinkSettings::notSetUpMessage());
+        return;
+    }
+    if (!m_lossReason.isEmpty())
+        m_w.display->setStatusLine(m_link.lostMessage(m_lossReason));
+    else
+        m_w.display->setStatusLine(m_link.openFailedMessage(reason) + QStringLiteral(" - retrying"));
+    m_retry.start(kRetryMillis);
+}
+
+void ScannerSession::saved(bool written)
+{
+    if (written || m_saveWarned)
+        return;
+    m_saveWarned = true;
+    qCWarning(lcSession) << "settings could not be saved to" << m_w.store->fileName();
+    if (m_message) {
+        m_message(MessageKind::Warning, QString(),
+                  QStringLiteral("The settings could not be saved to %1.\r\nThe port and speed chosen are used for "
+                                 "this run only.")
+                      .arg(m_w.store->fileName()));
+    }
+}
+
 void ScannerSession::load()
 {
     setPhase(Phase::Loading);
     setShift(false);
 
-    m_link.loadAtStartup(*m_w.store, m_prompt);
-    applyPortSettings();
-    openPort(false);
+    if (m_link.loadAtStartup(*m_w.store, m_prompt)) {
+        saved(m_w.store->status() == QSettings::NoError);
+        applyPortSettings();
+        openPort(false);
+    } else {
+        m_w.display->setStatusLine(LinkSettings::notSetUpMessage());
+    }
 
     if (m_placeWindows)
         m_placeWindows();
@@ -81,6 +126,10 @@ void ScannerSession::load()
 void ScannerSession::startPolling()
 {
     stopPolling();
+    if (!m_w.port->isOpen()) {
+        waitForPort(m_w.port->errorString());
+        return;
+    }
     setPhase(Phase::Polling);
     m_poll = new PollLoop(m_w, &m_state, this);
     emit pollingStarted();
@@ -106,6 +155,7 @@ void ScannerSession::abortResume()
 
 void ScannerSession::suspend()
 {
+    m_retry.stop();
     abortResume();
     stopPolling();
     setPhase(Phase::Suspended);
@@ -113,14 +163,24 @@ void ScannerSession::suspend()
 
 void ScannerSession::resume()
 {
+    m_retry.stop();
     stopPolling();
     abortResume();
     setPhase(Phase::Resuming);
+    if (!m_link.isSetUp()) {
+        waitForPort(QString());
+        return;
+    }
 
     m_w.port->setSettings(m_link.settingsString());
     if (!m_w.port->isOpen()) {
         m_w.port->setCommPort(m_link.comPort);
-        openPort(true);
+        if (!m_w.port->open()) {
+            waitForPort(m_w.port->errorString());
+            return;
+        }
+        m_lossReason.clear();
+        m_w.display->setStatusLine(m_link.reopenedMessage());
     }
 
     auto *seq = new CommandSequence(m_w.port, this);
@@ -142,6 +202,7 @@ void ScannerSession::resume()
 
 void ScannerSession::shutdown()
 {
+    m_retry.stop();
     abortResume();
     stopPolling();
     setPhase(Phase::Ended);
@@ -166,21 +227,53 @@ void ScannerSession::returnLink(const QString &savedChannel)
 
 void ScannerSession::askComPort()
 {
-    if (m_w.port->isOpen()) {
+    const bool wasOpen = m_w.port->isOpen();
+    if (wasOpen) {
         m_w.port->close();
         m_w.display->setStatusLine(m_link.closedMessage());
     }
-    m_link.askPortFromMenu(m_prompt);
-    m_link.savePort(*m_w.store);
+    if (m_link.askPortFromMenu(m_prompt)) {
+        saved(m_link.savePort(*m_w.store));
+    } else if (!wasOpen) {
+        return; // cancelled: nothing changes
+    }
+    if (!m_link.isSetUp() && !m_link.askSpeed(m_prompt)) {
+        waitForPort(QString());
+        return;
+    }
+    saved(m_link.saveSpeed(*m_w.store));
     applyPortSettings();
-    if (!m_w.port->isOpen())
-        openPort(false);
+    if (openPort(false)) {
+        if (m_phase != Phase::Polling)
+            startPolling();
+    } else {
+        stopPolling();
+        waitForPort(m_w.port->errorString());
+    }
 }
 
 void ScannerSession::askComSpeed()
 {
-    m_link.askSpeed(m_prompt);
-    m_link.saveSpeed(*m_w.store);
+    if (m_link.askSpeed(m_prompt))
+        saved(m_link.saveSpeed(*m_w.store));
+}
+
+void ScannerSession::useDevice(const QString &device)
+{
+    if (!LinkSettings::isPortNumber(m_link.comPort)) {
+        m_link.comPort = 1;
+        saved(m_link.savePort(*m_w.store));
+    }
+    if (!LinkSettings::isValidSpeed(m_link.comSpeed)) {
+        m_link.comSpeed = LinkSettings::speeds().first();
+        saved(m_link.saveSpeed(*m_w.store));
+    }
+    saved(LinkSettings::setDevice(*m_w.store, m_link.comPort, device));
+    suspend();
+    if (m_w.port->isOpen())
+        m_w.port->close();
+    m_lossReason.clear();
+    resume();
 }
 
 void ScannerSession::setShift(bool on)

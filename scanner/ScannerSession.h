@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
@@ -25,7 +26,9 @@ class ScannerSession : public QObject
 {
     Q_OBJECT
 public:
-    enum class Phase { Created, Loading, SelfTest, Resuming, Polling, Suspended, Ended };
+    // Waiting: no port is open (none set up, or it could not be opened or was
+    // lost); one that is set up is tried again every few seconds.
+    enum class Phase { Created, Loading, SelfTest, Resuming, Polling, Waiting, Suspended, Ended };
     Q_ENUM(Phase)
 
     explicit ScannerSession(const SessionWiring &wiring, QObject *parent = nullptr);
@@ -38,7 +41,12 @@ public:
     // The poll loop of the current run; null while not polling.
     PollLoop *pollLoop() const { return m_poll; }
 
+    // How long a lost or missing device waits before it is tried again.
+    static constexpr int kRetryMillis = 2000;
+
     void setPrompt(PromptFn prompt) { m_prompt = std::move(prompt); }
+    // Warnings the status line cannot carry (settings that cannot be saved).
+    void setMessage(MessageFn message) { m_message = std::move(message); }
     // Called at the point of the start-up where the windows are placed and shown.
     void setPlaceWindows(std::function<void()> place) { m_placeWindows = std::move(place); }
     // The self-test's pause length; start-up uses 500 ms.
@@ -66,6 +74,8 @@ public:
     // Port Setup menu.
     void askComPort();
     void askComSpeed();
+    // Serial Device: the device behind the current port number, used at once.
+    void useDevice(const QString &device);
 
     // What the keys change.
     void setShift(bool on);
@@ -85,6 +95,10 @@ private:
     void setPhase(Phase phase);
     void applyPortSettings();
     bool openPort(bool again);
+    void portLost(const QString &reason);
+    // No port open: say why, and try again later when one is set up.
+    void waitForPort(const QString &reason);
+    void saved(bool written);
     void stopPolling();
     void abortResume();
 
@@ -92,6 +106,10 @@ private:
     ScannerState m_state;
     LinkSettings m_link;
     PromptFn m_prompt;
+    MessageFn m_message;
+    QTimer m_retry;
+    QString m_lossReason; // set while the port is lost
+    bool m_saveWarned = false;
     std::function<void()> m_placeWindows;
     SelfTest *m_selfTest;
     PollLoop *m_poll = nullptr;

@@ -1,7 +1,9 @@
 # Shared by scripts/demo and scripts/test: make sure the Debian packages the
 # build needs are installed, then configure and build.
 
-ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation)
+# ser2net: the tests reach the simulator through it, as a scanner on another
+# machine is reached.
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net)
 
 ensure_packages() {
     local missing=()

@@ -71,6 +71,8 @@ private slots:
     void loadOpensPortAndRunsSelfTest();
     void firstStartAsksBeforePlacing();
     void portThatWillNotOpen();
+    void firstStartCanBeCancelled();
+    void settingsThatCannotBeSaved();
     void resumeRestoresMode();
     void resumeReopensPortWithSettings();
     void handBackStartsWithAnEmptyBuffer();
@@ -157,17 +159,83 @@ void TestSession::portThatWillNotOpen()
 {
     Rig rig;
     rig.port.failOpenWith(QStringLiteral("No such file or directory"));
-    QVERIFY(rig.loadAndWait());
+    rig.session.load();
+    // No polling on a port that is not open: the session waits for it.
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Waiting);
     QVERIFY(!rig.port.isOpen());
+    QVERIFY(!rig.session.pollLoop());
     QCOMPARE(rig.display.statusLine(),
-             QStringLiteral("COMM PORT #2 could not be opened: No such file or directory"));
+             QStringLiteral("COMM PORT #2 could not be opened: No such file or directory - retrying"));
     QVERIFY(!rig.display.statusLine().contains(QLatin1String("OPENED")));
 
     // Resume tries again and says so the same way; nothing is written.
     rig.session.returnLink(QStringLiteral("12"));
-    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+    QCOMPARE(rig.session.phase(), ScannerSession::Phase::Waiting);
     QVERIFY(rig.display.statusLine().startsWith(QLatin1String("COMM PORT #2 could not be opened")));
     QVERIFY(rig.port.written().isEmpty());
+
+    // Once the device can be opened, the next try finds it.
+    rig.port.failOpenWith(QString());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session.phase(), ScannerSession::Phase::Polling, ScannerSession::kRetryMillis + 2000);
+    QCOMPARE(rig.display.statusLine(), QStringLiteral("COMM PORT #2 OPENED at 9600,N,8,1again..."));
+}
+
+void TestSession::firstStartCanBeCancelled()
+{
+    // Cancel at the port question, then (another run) at the speed question.
+    for (const QStringList &answers : {QStringList{ScriptedPrompt::kCancel}, QStringList{QStringLiteral("3"), ScriptedPrompt::kCancel}}) {
+        Rig rig{QString(), QString()};
+        rig.prompt.answers = answers;
+        rig.session.load();
+        QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Waiting);
+        QVERIFY(!rig.port.isOpen());
+        QCOMPARE(rig.port.openCount(), 0);
+        QCOMPARE(rig.display.statusLine(), LinkSettings::notSetUpMessage());
+        QVERIFY(rig.store->allKeys().isEmpty()); // nothing stored
+        // Nothing is retried without a port; the keys write nothing.
+        QTest::qWait(ScannerSession::kRetryMillis + 200);
+        QCOMPARE(rig.port.openCount(), 0);
+        rig.parts.keypad.press(QStringLiteral("btnSCAN"));
+        QVERIFY(rig.port.written().isEmpty());
+
+        // Port Setup asks again, and then the port is used.
+        rig.prompt.answers = {QStringLiteral("2"), QStringLiteral("9600")};
+        rig.session.askComPort();
+        QVERIFY(rig.port.isOpen());
+        QCOMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+        QCOMPARE(rig.store->value("Config/Com_Port").toString(), QStringLiteral("2"));
+        QCOMPARE(rig.store->value("Config/Com_Speed").toString(), QStringLiteral("9600"));
+    }
+}
+
+void TestSession::settingsThatCannotBeSaved()
+{
+    // A settings file whose folder cannot be made: a file stands in its way.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("config")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettings store(dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")), QSettings::IniFormat);
+    FakeCommPort port;
+    SessionParts parts(&port, &store, dir.filePath(QStringLiteral("Data/Orvendal.db")));
+    ScriptedPrompt prompt{{QStringLiteral("1"), QStringLiteral("19200")}};
+    QStringList warnings;
+    parts.session.setPrompt(prompt.fn());
+    parts.session.setMessage([&warnings](MessageKind, const QString &, const QString &text) {
+        warnings << text;
+        return true;
+    });
+    parts.session.setSelfTestPause(1);
+    parts.session.load();
+    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+    // Said once, naming the file; the values hold for this run.
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY(warnings.first().contains(store.fileName()));
+    QVERIFY(port.isOpen());
+    QCOMPARE(parts.session.link().settingsString(), QStringLiteral("19200,N,8,1"));
+    prompt.answers = {QStringLiteral("4800")};
+    parts.session.askComSpeed();
+    QCOMPARE(warnings.size(), 1);
 }
 
 void TestSession::resumeRestoresMode()

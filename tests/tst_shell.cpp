@@ -11,9 +11,13 @@
 #include "ui/AboutDialog.h"
 #include "ui/Help.h"
 #include "ui/MainMenu.h"
+#include "ui/SerialDeviceDialog.h"
 #include "ui/SplashWindow.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QTreeWidget>
 #include <QDir>
 #include <QLineEdit>
 #include <QPointer>
@@ -32,6 +36,7 @@ private slots:
     void aboutBox();
     void editorsFromTheFaceplate();
     void keysThroughTheWindow();
+    void serialDeviceChooser();
     void windowParts();
     void closingClosesPort();
     void splash();
@@ -56,6 +61,7 @@ void TestShell::menuBar()
         {"File", "File_Exit", "Exit", QKeySequence(QStringLiteral("Ctrl+X"))},
         {"COM_Options", "mnuCom_Port", "Com Port", QKeySequence(QStringLiteral("Ctrl+P"))},
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(QStringLiteral("Ctrl+S"))},
+        {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(QStringLiteral("Ctrl+A"))},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
@@ -295,6 +301,53 @@ void TestShell::splash()
     splash->show();
     QTest::keyClick(splash, Qt::Key_Space);
     QTRY_VERIFY(guard.isNull()); // closed and released at once
+}
+
+void TestShell::serialDeviceChooser()
+{
+    WindowRig rig;
+    rig.session.suspend();
+    rig.window.setDeviceLister([] {
+        SerialDevice usb{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("USB-Serial Controller"),
+                         QStringLiteral("Prolific"), QStringLiteral("A1B2"), QStringLiteral("067b:2303"),
+                         QStringLiteral("/dev/serial/by-id/usb-Prolific_A1B2-if00-port0")};
+        SerialDevice plain{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}};
+        return QList<SerialDevice>{plain, usb};
+    });
+    const int opensBefore = rig.port.openCount();
+
+    // Picking the adapter stores its stable name for the current port, and
+    // the port is opened on it at once, through the resume.
+    QTimer::singleShot(0, this, [] {
+        auto *dialog = qobject_cast<SerialDeviceDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->list()->topLevelItemCount(), 2);
+        QCOMPARE(dialog->list()->topLevelItem(1)->text(4), QStringLiteral("067b:2303"));
+        dialog->list()->setCurrentItem(dialog->list()->topLevelItem(1));
+        QCOMPARE(dialog->device(), QStringLiteral("/dev/serial/by-id/usb-Prolific_A1B2-if00-port0"));
+        dialog->overlapBox()->setChecked(true);
+        dialog->buttons()->button(QDialogButtonBox::Ok)->click();
+    });
+    rig.window.findChild<QAction *>(QStringLiteral("mnuSerialDevice"))->trigger();
+    QCOMPARE(rig.store->value("Config/Com_Device_1").toString(), QStringLiteral("/dev/serial/by-id/usb-Prolific_A1B2-if00-port0"));
+    QCOMPARE(rig.store->value("Config/Overlap_Transfers").toBool(), true);
+    QCOMPARE(rig.port.openCount(), opensBefore + 1);
+    QCOMPARE(rig.port.openedDevice(), QStringLiteral("/dev/serial/by-id/usb-Prolific_A1B2-if00-port0"));
+    QVERIFY(rig.display().statusLine().endsWith(QLatin1String("again...")));
+
+    // A network address typed in must be well formed before OK is offered.
+    QTimer::singleShot(0, this, [] {
+        auto *dialog = qobject_cast<SerialDeviceDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QPushButton *ok = dialog->buttons()->button(QDialogButtonBox::Ok);
+        dialog->deviceEdit()->setText(QStringLiteral("socket://attic-pc"));
+        QVERIFY(!ok->isEnabled());
+        dialog->deviceEdit()->setText(QStringLiteral("socket://attic-pc:3001"));
+        QVERIFY(ok->isEnabled());
+        dialog->buttons()->button(QDialogButtonBox::Cancel)->click();
+    });
+    rig.window.chooseSerialDevice();
+    QCOMPARE(rig.store->value("Config/Com_Device_1").toString(), QStringLiteral("/dev/serial/by-id/usb-Prolific_A1B2-if00-port0"));
 }
 
 QTEST_MAIN(TestShell)

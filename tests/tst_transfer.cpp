@@ -27,6 +27,7 @@ private slots:
     void restoreTypesFrequencies();
     void silentScannerKeepsOldRows();
     void cancelStopsAfterChannel();
+    void pulledCableDuringBackup();
     void portThatWillNotOpen();
     void databaseThatRefusesWrites();
 };
@@ -265,6 +266,36 @@ void TestTransfer::silentScannerKeepsOldRows()
     rig.engine.setSilentAfter(-1);
     const qsizetype from = rig.engine.commandLog().size();
     QTRY_VERIFY(rig.commandsFrom(from).contains(QStringLiteral("SQ")));
+}
+
+void TestTransfer::pulledCableDuringBackup()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.transfer->backup();
+    QSignalSpy back(rig.transfer, &MemoryTransfer::handedBack);
+    BankSelectionDialog *dialog = rig.transfer->dialog();
+    dialog->clearAll();
+    dialog->check(1)->setChecked(true);
+    dialog->startButton()->click();
+    connect(rig.transfer->transfer(), &BankTransfer::progress, this, [&rig](int, int channel) {
+        if (channel == 20)
+            rig.host.close();
+    });
+    QVERIFY(back.wait(20000));
+    const QString message = rig.messages.last();
+    QVERIFY2(message.contains(QLatin1String("lost at bank 1, channel 2")), qPrintable(message));
+    QVERIFY(message.contains(QLatin1String("Bank 1 was left in the database as it was.")));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 0);
+
+    // The faceplate is back, waiting for its device, and recovers with it.
+    QVERIFY(rig.window.isVisible());
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Waiting);
+    QVERIFY(rig.parts.display.statusLine().contains(QLatin1String("retrying")));
+    QString error;
+    QVERIFY(rig.host.open(rig.store.dir.filePath(QStringLiteral("vks")), &error));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session.phase(), ScannerSession::Phase::Polling, 3000 + ScannerSession::kRetryMillis);
+    QVERIFY(rig.parts.display.statusLine().endsWith(QLatin1String("again...")));
 }
 
 void TestTransfer::cancelStopsAfterChannel()

@@ -2,9 +2,12 @@
 // message a backup or restore ends with.
 
 #include "FakeCommPort.h"
+#include "data/ChannelDatabase.h"
+#include "transfer/BankBackup.h"
 #include "transfer/MemoryWipe.h"
 #include "transfer/TransferReport.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestTransferLogic : public QObject
@@ -13,7 +16,35 @@ class TestTransferLogic : public QObject
 private slots:
     void wipe();
     void completionMessages();
+    void backupAsksOneChannelAtATime();
 };
+
+void TestTransferLogic::backupAsksOneChannelAtATime()
+{
+    QTemporaryDir dir;
+    ChannelDatabase db(dir.filePath(QStringLiteral("Orvendal.db")), QStringLiteral("in-flight"));
+    LinkSettings link;
+    link.comPort = 1;
+    link.comSpeed = QStringLiteral("19200");
+    for (bool overlap : {false, true}) {
+        FakeCommPort port;
+        BankBackup backup(&port, &db, link, {1});
+        backup.setOverlap(overlap);
+        backup.start();
+        // Until the scanner answers: channel 1 asked for, and with overlapping
+        // channel 2 as well.
+        QStringList expected = {"KEY01", "KEY02 1", "KEY01", "MA"};
+        if (overlap)
+            expected << QStringList{"KEY02 2", "KEY01", "MA"};
+        QCOMPARE(port.commands(), expected);
+        port.clearWritten();
+        port.inject("OK\rC001 F01544150 TF DF LF AF PF\r");
+        // Channel 1 answered: the next one is asked for (one at a time, or
+        // the one after next).
+        QCOMPARE(port.commands(), QStringList({overlap ? "KEY02 3" : "KEY02 2", "KEY01", "MA"}));
+        backup.cancel();
+    }
+}
 
 void TestTransferLogic::wipe()
 {

@@ -30,7 +30,7 @@ void BankBackup::begin()
 
 void BankBackup::requestMore()
 {
-    while (m_requested < totalChannels() && m_requested - m_answered < kInFlight) {
+    while (m_requested < totalChannels() && m_requested - m_answered < m_inFlight) {
         // Select the channel on the keys, then read it.
         for (const QString &key : Command::numberKeys(channelAt(m_requested)))
             send(key);

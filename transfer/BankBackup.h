@@ -6,17 +6,20 @@
 // Copies the ticked banks from the scanner into their bank tables. A bank's
 // table is replaced only once all its 50 channels have been read.
 //
-// The next channel is asked for while the scanner still answers for the one
-// before, so the line is never idle waiting for a turn-around; replies are
+// One channel is asked for at a time unless overlapping is turned on: then
+// the next channel is asked for while the scanner still answers for the one
+// before, so the line is never idle waiting for a turn-around. Replies are
 // matched to channels by the channel number they carry.
 class BankBackup : public BankTransfer
 {
     Q_OBJECT
 public:
-    // Channels asked for and not yet answered, at most.
-    static constexpr int kInFlight = 2;
+    // Channels asked for and not yet answered, at most, when overlapping.
+    static constexpr int kOverlapInFlight = 2;
 
     using BankTransfer::BankTransfer;
+
+    void setOverlap(bool on) { m_inFlight = on ? kOverlapInFlight : 1; }
 
     // Time spent writing the banks to the database so far.
     double databaseMillis() const { return m_databaseNs / 1e6; }
@@ -34,5 +37,6 @@ private:
     QList<ChannelRecord> m_records;
     int m_requested = 0; // channels asked for, counted over all ticked banks
     int m_answered = 0;  // of which answered
+    int m_inFlight = 1;
     qint64 m_databaseNs = 0;
 };

@@ -79,6 +79,8 @@ void BankRestore::received()
 
 void BankRestore::awaitAnswer()
 {
+    if (!isRunning())
+        return; // the typing went on after the restore ended
     // A channel is done once the scanner has said anything since it began;
     // a scanner that says nothing at all stops the restore.
     if (m_answered) {

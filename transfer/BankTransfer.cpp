@@ -22,6 +22,12 @@ BankTransfer::BankTransfer(CommPort *port, ChannelDatabase *db, const LinkSettin
         if (m_running)
             received();
     });
+    connect(m_port, &CommPort::lost, this, [this](const QString &reason) {
+        finish(Outcome::Failed, tr("the scanner's port was lost at bank %1, channel %2 (%3)")
+                                    .arg(currentBank())
+                                    .arg(channelNumber())
+                                    .arg(reason));
+    });
 }
 
 void BankTransfer::start()

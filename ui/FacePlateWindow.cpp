@@ -12,10 +12,12 @@
 #include "ui/MainMenu.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
+#include "ui/SerialDeviceDialog.h"
 #include "ui/TalkGroupsEditor.h"
 #include "ui/Twips.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -138,6 +140,7 @@ void FacePlateWindow::buildMenus()
          }},
         {QStringLiteral("mnuCom_Port"), [session] { session->askComPort(); }},
         {QStringLiteral("mnuCom_Speed"), [session] { session->askComSpeed(); }},
+        {QStringLiteral("mnuSerialDevice"), [this] { chooseSerialDevice(); }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("Backup"), [this] { m_transfer->backup(); }},
         {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},
@@ -158,6 +161,20 @@ ScannerBankEditor *FacePlateWindow::bankEditor() const
 TalkGroupsEditor *FacePlateWindow::talkgroupEditor() const
 {
     return m_talkgroupEditor;
+}
+
+void FacePlateWindow::chooseSerialDevice()
+{
+    const LinkSettings &link = m_w.session->link();
+    const int comPort = LinkSettings::isPortNumber(link.comPort) ? link.comPort : 1;
+    SerialDeviceDialog dialog(comPort, LinkSettings::deviceFor(*m_w.store, comPort),
+                              LinkSettings::overlapTransfers(*m_w.store), this);
+    if (m_deviceLister)
+        dialog.setLister(m_deviceLister);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    LinkSettings::setOverlapTransfers(*m_w.store, dialog.overlap());
+    m_w.session->useDevice(dialog.device());
 }
 
 void FacePlateWindow::openBankEditor()

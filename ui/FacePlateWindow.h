@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Prompts.h"
+#include "link/SerialDevices.h"
 #include "scanner/DisplayModel.h"
 
 #include <QHash>
@@ -60,6 +61,10 @@ public:
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
+    // Port Setup, Serial Device: pick the device behind the current port.
+    void chooseSerialDevice();
+    // Where the device chooser gets the machine's ports from (for tests).
+    void setDeviceLister(std::function<QList<SerialDevice>()> lister) { m_deviceLister = std::move(lister); }
     // Database, Edit Channel Banks / Edit Talkgroups: the editor's one window.
     void openBankEditor();
     void openTalkgroupEditor();
@@ -82,6 +87,7 @@ private:
 
     Wiring m_w;
     MessageFn m_message;
+    std::function<QList<SerialDevice>()> m_deviceLister;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
     QPointer<ScannerBankEditor> m_bankEditor;

@@ -22,6 +22,7 @@ const QList<Entry> &entries()
         {"File", "File_Exit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_X)},
         {"COM_Options", "mnuCom_Port", "Com Port", QKeySequence(Qt::CTRL | Qt::Key_P)},
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(Qt::CTRL | Qt::Key_A)},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},

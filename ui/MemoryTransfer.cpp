@@ -24,6 +24,7 @@ MemoryTransfer::MemoryTransfer(const Wiring &w, QObject *parent)
     , m_auxWindow(w.auxWindow)
 {
     QSettings *store = w.store;
+    m_store = store;
     m_portFactory = [store] {
         auto port = std::make_unique<SerialCommPort>();
         port->setDeviceResolver([store](int n) { return LinkSettings::deviceFor(*store, n); });
@@ -89,9 +90,11 @@ void MemoryTransfer::startTransfer(const QList<int> &banks)
     m_port = m_portFactory();
     m_port->setObjectName(QStringLiteral("MSComm1")); // the dialog's own serial control
     m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"));
-    if (backup)
-        m_transfer = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
-    else
+    if (backup) {
+        auto transfer = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
+        transfer->setOverlap(LinkSettings::overlapTransfers(*m_store));
+        m_transfer = std::move(transfer);
+    } else
         m_transfer = std::make_unique<BankRestore>(m_port.get(), m_db.get(), m_session->link(), banks);
 
     delete m_progress;

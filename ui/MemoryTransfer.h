@@ -64,6 +64,7 @@ private:
 
     ScannerSession *m_session;
     QString m_databasePath;
+    QSettings *m_store;
     MessageFn m_message;
     QPointer<QWidget> m_faceplateWindow;
     QPointer<QWidget> m_auxWindow;

@@ -13,7 +13,7 @@ PromptFn inputBox(QWidget *parent)
     return [owner](const QString &prompt, const QString &title, const QString &defaultText) {
         bool ok = false;
         const QString text = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &ok);
-        return ok ? text : QString();
+        return ok ? std::optional<QString>(text) : std::nullopt;
     };
 }
 

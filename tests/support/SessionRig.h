@@ -87,11 +87,12 @@ private:
         store->setValue("Config/Com_Speed", "9600");
         ScriptedPrompt none;
         session.setPrompt(none.fn());
-        if (open)
-            port.open();
+        port.open();
         session.startPolling();
         PollLoop *run = session.pollLoop();
         run->stop(); // turned by hand
+        if (!open)
+            port.close();
         port.clearWritten();
         return *run;
     }

@@ -21,10 +21,13 @@ struct TempSettings
     QSettings &operator*() { return *store; }
 };
 
-// A prompt function that gives the listed answers in turn (then "") and
-// records every prompt it was asked.
+// A prompt function that gives the listed answers in turn and records every
+// prompt it was asked. kCancel in the list, or running out of answers,
+// cancels the box.
 struct ScriptedPrompt
 {
+    static inline const QString kCancel = QStringLiteral("<cancel>");
+
     ScriptedPrompt() = default;
     explicit ScriptedPrompt(QStringList list)
         : answers(std::move(list))
@@ -38,11 +41,16 @@ struct ScriptedPrompt
 
     auto fn()
     {
-        return [this](const QString &prompt, const QString &title, const QString &def) {
+        return [this](const QString &prompt, const QString &title, const QString &def) -> std::optional<QString> {
             asked << prompt;
             titles << title;
             defaults << def;
-            return answers.isEmpty() ? QString() : answers.takeFirst();
+            if (answers.isEmpty())
+                return std::nullopt;
+            const QString answer = answers.takeFirst();
+            if (answer == kCancel)
+                return std::nullopt;
+            return answer;
         };
     }
 };

@@ -1,0 +1,163 @@
+// A device that goes away: noticed once, the session waits quietly and
+// resumes when it comes back; a transfer under way ends with word of where.
+
+#include "SessionRig.h"
+#include "SimOnPty.h"
+#include "link/SerialCommPort.h"
+#include "transfer/BankBackup.h"
+#include "transfer/BankRestore.h"
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+// A session on the real serial control, pointed at the simulator's path.
+struct PtySession
+{
+    SimOnPty sim;
+    TempSettings store;
+    SerialCommPort port;
+    SessionParts parts{&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db"))};
+    ScannerSession &session = parts.session;
+
+    PtySession()
+    {
+        store->setValue("Config/Com_Port", "1");
+        store->setValue("Config/Com_Speed", "19200");
+        store->setValue("Config/Com_Device_1", sim.path);
+        session.setSelfTestPause(1);
+    }
+};
+
+QString bankRows(ChannelDatabase &db, int bank)
+{
+    QSqlQuery q(db.database());
+    q.exec(QStringLiteral("SELECT CHANNEL, sFREQ, NOTES FROM %1 ORDER BY rowid").arg(ChannelDatabase::bankTableName(bank)));
+    QStringList rows;
+    while (q.next())
+        rows << QStringLiteral("%1|%2|%3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+    return rows.join(QLatin1Char(';'));
+}
+
+} // namespace
+
+class TestLinkLoss : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lostDeviceIsRetriedQuietly();
+    void lossEndsABackup();
+    void lossEndsARestore();
+};
+
+void TestLinkLoss::lostDeviceIsRetriedQuietly()
+{
+    PtySession t;
+    QVERIFY(t.sim.up());
+    t.session.load();
+    QTRY_COMPARE(t.session.phase(), ScannerSession::Phase::Polling);
+    QTRY_COMPARE(t.parts.display.text(DisplayModel::FREQ), QStringLiteral(" SCAN  "));
+
+    WarningCounter warnings;
+    QSignalSpy lost(&t.port, &CommPort::lost);
+    t.sim.down();
+    QTRY_COMPARE(t.session.phase(), ScannerSession::Phase::Waiting);
+    QVERIFY(!t.port.isOpen());
+    QVERIFY(!t.session.pollLoop());
+    const QString status = t.parts.display.statusLine();
+    QVERIFY2(status.startsWith(QLatin1String("COMM PORT #1 LOST: ")) && status.endsWith(QLatin1String(" - retrying")),
+             qPrintable(status));
+
+    // Gone for a while, over a retry: one loss, one warning, nothing polled.
+    QTest::qWait(ScannerSession::kRetryMillis + 500);
+    QCOMPARE(lost.size(), 1);
+    QCOMPARE(warnings.count(), 1);
+    QCOMPARE(t.parts.display.statusLine(), status);
+    QCOMPARE(t.session.phase(), ScannerSession::Phase::Waiting);
+
+    // Back on the same path: resumed within a retry, polling afresh.
+    t.sim.engine.clearCommandLog();
+    QVERIFY(t.sim.up());
+    QTRY_COMPARE_WITH_TIMEOUT(t.session.phase(), ScannerSession::Phase::Polling, 3000);
+    QCOMPARE(t.parts.display.statusLine(), QStringLiteral("COMM PORT #1 OPENED at 19200,N,8,1again..."));
+    QTRY_VERIFY(t.sim.engine.commandLog().contains(QStringLiteral("MUA")));
+    t.parts.display.setText(DisplayModel::FREQ, QString());
+    QTRY_COMPARE(t.parts.display.text(DisplayModel::FREQ), QStringLiteral(" SCAN  "));
+    t.session.shutdown();
+}
+
+void TestLinkLoss::lossEndsABackup()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    QTemporaryDir dir;
+    ChannelDatabase db(dir.filePath(QStringLiteral("Orvendal.db")), QStringLiteral("loss-backup"));
+    QString error;
+    QVERIFY(db.open(&error));
+    QVERIFY(QSqlQuery(db.database()).exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ, NOTES) VALUES (51, '1.0000', 'mine')")));
+    const QString before = bankRows(db, 2);
+
+    SerialCommPort port;
+    port.setDeviceResolver([&sim](int) { return sim.path; });
+    LinkSettings link;
+    link.comPort = 1;
+    link.comSpeed = QStringLiteral("19200");
+    BankBackup backup(&port, &db, link, {1, 2});
+    // The cable is pulled in the middle of bank 2.
+    connect(&backup, &BankTransfer::progress, this, [&sim](int, int channel) {
+        if (channel == 60)
+            sim.down();
+    });
+    QSignalSpy finished(&backup, &BankTransfer::finished);
+    backup.start();
+    QVERIFY(finished.wait(20000));
+    const BankTransfer::Result r = backup.result();
+    QCOMPARE(r.outcome, BankTransfer::Outcome::Failed);
+    QVERIFY2(r.reason.contains(QLatin1String("lost at bank 2, channel 6")), qPrintable(r.reason));
+    QCOMPARE(r.banksDone, QList<int>({1}));
+    QCOMPARE(r.bankInProgress, 2);
+    QCOMPARE(bankRows(db, 2), before); // the bank under way is as it was
+    QVERIFY(!port.isOpen());
+}
+
+void TestLinkLoss::lossEndsARestore()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    QTemporaryDir dir;
+    ChannelDatabase db(dir.filePath(QStringLiteral("Orvendal.db")), QStringLiteral("loss-restore"));
+    QString error;
+    QVERIFY(db.open(&error));
+    QSqlQuery q(db.database());
+    for (int c = 1; c <= 50; ++c)
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ) VALUES (%1, '154.%2')").arg(c).arg(c, 4, 10, QLatin1Char('0'))));
+
+    SerialCommPort port;
+    port.setDeviceResolver([&sim](int) { return sim.path; });
+    LinkSettings link;
+    link.comPort = 1;
+    link.comSpeed = QStringLiteral("19200");
+    BankRestore restore(&port, &db, link, {1});
+    connect(&restore, &BankTransfer::progress, this, [&sim](int, int channel) {
+        if (channel == 4)
+            sim.down();
+    });
+    QSignalSpy finished(&restore, &BankTransfer::finished);
+    restore.start();
+    QVERIFY(finished.wait(20000));
+    const BankTransfer::Result r = restore.result();
+    QCOMPARE(r.outcome, BankTransfer::Outcome::Failed);
+    QVERIFY2(r.reason.contains(QLatin1String("lost at bank 1, channel 4")), qPrintable(r.reason));
+    QVERIFY(r.banksDone.isEmpty());
+    QCOMPARE(r.bankInProgress, 1);
+    QCOMPARE(r.lastChannel, 3);
+    // Nothing goes on after the end.
+    const int done = restore.channelsDone();
+    QTest::qWait(500);
+    QCOMPARE(restore.channelsDone(), done);
+}
+
+QTEST_GUILESS_MAIN(TestLinkLoss)
+#include "tst_linkloss.moc"
