@@ -72,6 +72,8 @@ bool CommPort::open()
     }
     m_open = true;
     m_commEvent = kNoEvent;
+    m_polledInput.clear();
+    setReadNotifications(!m_polled);
     qCInfo(lcLink) << "opened" << device << "at" << m_settings;
     emit openChanged(true);
     return true;
@@ -106,9 +108,34 @@ QByteArray CommPort::input()
 {
     if (!m_open)
         return {};
+    if (m_polled) {
+        // Taken in by poll() just before.
+        QByteArray bytes;
+        bytes.swap(m_polledInput);
+        return bytes;
+    }
     const QByteArray bytes = readDevice();
     m_bytesRead += bytes.size();
     return bytes;
+}
+
+void CommPort::setPolled(bool polled)
+{
+    m_polled = polled;
+    if (m_open)
+        setReadNotifications(!polled);
+}
+
+void CommPort::poll()
+{
+    if (!m_open || !m_polled)
+        return;
+    const QByteArray bytes = readDevice();
+    if (bytes.isEmpty())
+        return;
+    m_bytesRead += bytes.size();
+    m_polledInput.append(bytes);
+    m_commEvent = kReceived;
 }
 
 void CommPort::notifyLost(const QString &reason)

@@ -62,6 +62,13 @@ public:
 
     // Every byte waiting, or nothing.
     QByteArray input();
+
+    // A polled port is read on its reader's own rhythm: arriving bytes wake
+    // nobody; poll() takes in what has arrived (making commEvent() current)
+    // and input() then hands it out. Other ports raise received().
+    void setPolled(bool polled);
+    bool isPolled() const { return m_polled; }
+    void poll();
     // kReceived once anything was received since the port opened.
     int commEvent() const { return m_commEvent; }
 
@@ -85,6 +92,8 @@ protected:
     virtual bool applySettings(const SerialSettings &settings) = 0;
     virtual void writeDevice(const QByteArray &bytes) = 0;
     virtual QByteArray readDevice() = 0;
+    // Whether the device wakes the program for arriving bytes (on by default).
+    virtual void setReadNotifications(bool) {}
 
     // Implementations call this when bytes arrive.
     void notifyReceived();
@@ -98,6 +107,8 @@ private:
     bool m_open = false;
     QString m_error;
     int m_commEvent = kNoEvent;
+    bool m_polled = false;
+    QByteArray m_polledInput;
     qint64 m_bytesWritten = 0;
     qint64 m_bytesRead = 0;
 };

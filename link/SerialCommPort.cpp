@@ -1,10 +1,12 @@
 #include "link/SerialCommPort.h"
 
+#include <QSocketNotifier>
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -146,7 +148,58 @@ void SerialCommPort::writeDevice(const QByteArray &bytes)
     m_serial.write(bytes);
 }
 
+void SerialCommPort::setReadNotifications(bool on)
+{
+    m_readDirectly = false;
+#ifdef Q_OS_UNIX
+    if (m_overNetwork || !m_serial.isOpen())
+        return;
+    // The serial port reads whenever its descriptor is readable, waking the
+    // program for every few bytes. A polled port turns that reader off and
+    // reads the descriptor itself when asked.
+    for (QSocketNotifier *notifier : m_serial.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read) {
+            notifier->setEnabled(on);
+            m_readDirectly = !on;
+        }
+    }
+#else
+    Q_UNUSED(on);
+#endif
+}
+
 QByteArray SerialCommPort::readDevice()
 {
-    return m_overNetwork ? m_socket.readAll() : m_serial.readAll();
+    if (m_overNetwork)
+        return m_socket.readAll();
+    if (!m_readDirectly)
+        return m_serial.readAll();
+    QByteArray bytes;
+#ifdef Q_OS_UNIX
+    // Reading through the port arms its own reader again: only for what it
+    // took in before its reader was turned off.
+    if (m_serial.bytesAvailable() > 0) {
+        bytes = m_serial.readAll();
+        setReadNotifications(false);
+    }
+    // One call tells how much is waiting; a device that has gone away fails
+    // it (or, for a terminal that hung up, fails the next write).
+    const int fd = int(m_serial.handle());
+    int waiting = 0;
+    if (::ioctl(fd, FIONREAD, &waiting) < 0) {
+        if (bytes.isEmpty())
+            notifyLost(QString::fromLocal8Bit(strerror(errno)));
+        return bytes;
+    }
+    if (waiting <= 0)
+        return bytes;
+    const qsizetype had = bytes.size();
+    bytes.resize(had + waiting);
+    ssize_t n;
+    do
+        n = ::read(fd, bytes.data() + had, size_t(waiting));
+    while (n < 0 && errno == EINTR);
+    bytes.resize(had + qMax<ssize_t>(n, 0));
+#endif
+    return bytes;
 }

@@ -25,6 +25,7 @@ protected:
     bool applySettings(const SerialSettings &settings) override;
     void writeDevice(const QByteArray &bytes) override;
     QByteArray readDevice() override;
+    void setReadNotifications(bool on) override;
 
 private:
     void serialError(QSerialPort::SerialPortError error);
@@ -33,4 +34,5 @@ private:
     QSerialPort m_serial;
     QTcpSocket m_socket;
     bool m_overNetwork = false;
+    bool m_readDirectly = false; // the port's own read notifier is off
 };

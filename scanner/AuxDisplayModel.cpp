@@ -22,6 +22,7 @@ void AuxDisplayModel::setLine(int line, const QString &text)
     if (line < 1 || line > kLines || m_lines[line - 1] == text)
         return;
     m_lines[line - 1] = text;
+    markChanged();
     emit lineChanged(line, text);
 }
 

@@ -27,12 +27,14 @@ void AuxLookups::failed(const QString &error)
 
 void AuxLookups::lookupChannel(const QString &channelText, const QString &frequencyText)
 {
+    // What a lookup finds is only ever shown: with the window hidden there
+    // is nothing to look up.
+    if (!m_aux->isVisible())
+        return;
     const QString freqLine = QStringLiteral("FREQ: ") + frequencyText;
-    if (m_aux->isVisible()) {
-        if (m_aux->line(1) == freqLine)
-            return;
-        m_aux->setLine(1, freqLine);
-    }
+    if (m_aux->line(1) == freqLine)
+        return;
+    m_aux->setLine(1, freqLine);
     const int channel = LinkSettings::leadingNumber(channelText);
     if (ChannelDatabase::bankOfChannel(channel) == 0)
         return; // not a channel number: nothing to look up
@@ -43,7 +45,7 @@ void AuxLookups::lookupChannel(const QString &channelText, const QString &freque
         return;
     }
     worked();
-    if (row && m_aux->isVisible()) {
+    if (row) {
         m_aux->setLine(1, freqLine);
         m_aux->setLine(2, QStringLiteral("CHAN: %1").arg(channel));
         m_aux->setLine(3, row->companyName);

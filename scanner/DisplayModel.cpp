@@ -84,6 +84,7 @@ void DisplayModel::setText(Field field, const QString &text)
     if (m_texts[field] == text)
         return;
     m_texts[field] = text;
+    markChanged();
     emit textChanged(field, text);
 }
 

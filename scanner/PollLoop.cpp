@@ -93,6 +93,7 @@ void PollLoop::turn()
 void PollLoop::readLine()
 {
     m_readThisTurn.clear();
+    m_w.port->poll();
     if (m_w.port->commEvent() != CommPort::kReceived)
         return;
     m_readThisTurn = Framing::decode(m_w.port->input());

@@ -22,6 +22,9 @@ ScannerSession::ScannerSession(const SessionWiring &wiring, QObject *parent)
     , m_selfTest(new SelfTest(wiring.display, this))
 {
     m_w.port->setObjectName(QStringLiteral("MSComm1"));
+    // Only the poll loop reads this port, once a turn: bytes arriving
+    // between turns need not wake the program.
+    m_w.port->setPolled(true);
     QSettings *store = m_w.store;
     m_w.port->setDeviceResolver([store](int n) { return LinkSettings::deviceFor(*store, n); });
     connect(m_selfTest, &SelfTest::finished, this, &ScannerSession::startPolling);

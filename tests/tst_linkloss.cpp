@@ -4,6 +4,7 @@
 #include "SessionRig.h"
 #include "SimOnPty.h"
 #include "link/SerialCommPort.h"
+#include "scanner/PollLoop.h"
 #include "transfer/BankBackup.h"
 #include "transfer/BankRestore.h"
 
@@ -50,7 +51,41 @@ private slots:
     void lostDeviceIsRetriedQuietly();
     void lossEndsABackup();
     void lossEndsARestore();
+    void pollingReadsOnTheTurn();
 };
+
+void TestLinkLoss::pollingReadsOnTheTurn()
+{
+    PtySession t;
+    t.sim.engine.forceSquelch(0);
+    QVERIFY(t.sim.up());
+    t.port.setCommPort(1);
+    t.port.setSettings(QStringLiteral("19200,N,8,1"));
+    QVERIFY(t.port.open());
+    QVERIFY(t.port.isPolled()); // the session reads its port itself
+    QSignalSpy received(&t.port, &CommPort::received);
+    t.session.startPolling();
+    PollLoop *loop = t.session.pollLoop();
+    loop->stop(); // turned by hand
+
+    // The run's start sent "MD" and "MUA"; both answers arrive between turns
+    // without waking anyone, and are taken one per turn.
+    QTest::qWait(200);
+    QCOMPARE(received.size(), 0);
+    loop->turn();
+    QCOMPARE(loop->reply(), QStringLiteral("MD00"));
+    loop->turn();
+    QVERIFY2(loop->reply().startsWith(QLatin1Char('O')), qPrintable(loop->reply()));
+    QCOMPARE(received.size(), 0);
+    // The acknowledgement made the turn ask "MD": its answer, arriving
+    // between turns, is handled on the next one.
+    QCOMPARE(loop->lastQuery(), QStringLiteral("MD"));
+    QTest::qWait(100);
+    loop->turn();
+    QCOMPARE(loop->reply(), QStringLiteral("MD00"));
+    QCOMPARE(received.size(), 0);
+    t.session.shutdown();
+}
 
 void TestLinkLoss::lostDeviceIsRetriedQuietly()
 {
