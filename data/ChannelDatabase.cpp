@@ -1,5 +1,7 @@
 #include "data/ChannelDatabase.h"
 
+#include "data/DatabaseSchema.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,13 +13,6 @@
 #include <array>
 
 Q_LOGGING_CATEGORY(lcDatabase, "orvendal.database")
-
-// The schema is compiled into the program; a static library needs its
-// resources registered by hand.
-static void initSchemaResource()
-{
-    Q_INIT_RESOURCE(orvendal);
-}
 
 namespace {
 
@@ -46,36 +41,6 @@ int ChannelDatabase::bankOfChannel(int channel)
     if (channel < 1 || channel > kBanks * kChannelsPerBank)
         return 0;
     return (channel - 1) / kChannelsPerBank + 1;
-}
-
-QStringList ChannelDatabase::schemaStatements()
-{
-    initSchemaResource();
-    QFile file(QStringLiteral(":/orvendal/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(file.readAll());
-    // Comments out, then the bank block repeated for every bank.
-    QStringList lines;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        if (line.trimmed().startsWith(QLatin1String("--")) && line.trimmed() != QLatin1String("-- @END@"))
-            continue;
-        lines << line;
-    }
-    text = lines.join(QLatin1Char('\n'));
-    const qsizetype end = text.indexOf(QLatin1String("-- @END@"));
-    const QString bankBlock = text.left(end);
-    QString expanded;
-    for (int bank = 1; bank <= kBanks; ++bank)
-        expanded += QString(bankBlock).replace(QLatin1String("@BANK@"), bankTableName(bank));
-    expanded += text.mid(end + int(qstrlen("-- @END@")));
-
-    QStringList statements;
-    for (const QString &s : expanded.split(QLatin1Char(';'))) {
-        if (!s.trimmed().isEmpty())
-            statements << s.trimmed();
-    }
-    return statements;
 }
 
 ChannelDatabase::ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis)
@@ -129,38 +94,16 @@ bool ChannelDatabase::open(QString *error)
             return false;
         }
     }
-    if (!existed && !createSchema(error)) {
+    // A new or zero-length file gets its tables, an older one is migrated, a
+    // newer one is refused. A file that was there before is never removed.
+    if (!DatabaseSchema::prepare(database(), m_path, error)) {
         close();
-        QFile::remove(m_path);
+        if (!existed)
+            QFile::remove(m_path);
         return false;
     }
     m_queries = std::make_unique<Queries>();
     qCInfo(lcDatabase) << "opened" << m_path << "as" << m_connection;
-    return true;
-}
-
-bool ChannelDatabase::createSchema(QString *error)
-{
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (!db.transaction()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    for (const QString &statement : schemaStatements()) {
-        if (!q.exec(statement)) {
-            *error = q.lastError().text();
-            db.rollback();
-            return false;
-        }
-    }
-    q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
-    if (!db.commit()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    qCInfo(lcDatabase) << "created" << m_path;
     return true;
 }
 

@@ -25,14 +25,11 @@ class ChannelDatabase
 public:
     static constexpr int kBanks = 20;
     static constexpr int kChannelsPerBank = 50;
-    static constexpr int kSchemaVersion = 1;
 
     // "BANK01" .. "BANK09", "BANK10" .. "BANK20".
     static QString bankTableName(int bank);
     // The bank holding an absolute channel 1..1000 (1..50 in bank 1); 0 outside.
     static int bankOfChannel(int channel);
-    // The statements that create every table.
-    static QStringList schemaStatements();
 
     // path: the database file. connectionName: a name of its own per user of
     // the file (the lookups, a transfer, an editor). busyMillis: how long a
@@ -43,8 +40,9 @@ public:
     ChannelDatabase &operator=(const ChannelDatabase &) = delete;
 
     QString path() const { return m_path; }
-    // Opens the file, creating it with its schema when it does not exist. An
-    // existing file is used as it is. False, with *error, when it cannot be used.
+    // Opens the file, creating it when it does not exist, and brings it up to
+    // this program's tables (see DatabaseSchema). False, with *error, when it
+    // cannot be used; a file written by a newer program is refused untouched.
     bool open(QString *error);
     bool isOpen() const;
     void close();
@@ -82,7 +80,6 @@ public:
     static const QStringList &userColumns();
 
 private:
-    bool createSchema(QString *error);
     // The statement in the slot, prepared on first use; null (with *error)
     // when it cannot be.
     QSqlQuery *prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error);

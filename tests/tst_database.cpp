@@ -3,6 +3,7 @@
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
 #include "data/ChannelDatabase.h"
+#include "data/DatabaseSchema.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -55,6 +56,7 @@ private slots:
     void namesAndNumbers();
     void createsSchemaWhenMissing();
     void existingFileIsUsedAsItIs();
+    void filesAreHealedNeverReplaced();
     void channelLookups();
     void channelLookupWhileHidden();
     void talkgroupLog();
@@ -95,7 +97,7 @@ void TestDatabase::createsSchemaWhenMissing()
     const QSqlRecord tg = db.record(QStringLiteral("TALKGROUPS"));
     QCOMPARE(tg.count(), 6);
     QVERIFY(tg.contains(QStringLiteral("SERVICE_DESC")) && tg.contains(QStringLiteral("TIME")));
-    QCOMPARE(t.count(QStringLiteral("PRAGMA user_version")), ChannelDatabase::kSchemaVersion);
+    QCOMPARE(t.count(QStringLiteral("PRAGMA user_version")), DatabaseSchema::kVersion);
 }
 
 void TestDatabase::existingFileIsUsedAsItIs()
@@ -107,17 +109,85 @@ void TestDatabase::existingFileIsUsedAsItIs()
     QVERIFY(t.db.open(&error));
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02")), 1);
 
-    // A file that was someone else's database keeps its own tables.
-    QTemporaryDir dir;
-    const QString other = dir.filePath(QStringLiteral("other.db"));
+}
+
+namespace {
+
+// A SQLite file made outside the program: these statements, nothing else.
+void writeForeignFile(const QString &path, const QStringList &statements)
+{
     {
-        ChannelDatabase seed(other, QStringLiteral("seed"));
-        QVERIFY(seed.open(&error));
-        QSqlQuery(seed.database()).exec(QStringLiteral("DROP TABLE TALKGROUPS"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const QString &sql : statements)
+            QVERIFY2(QSqlQuery(db).exec(sql), qPrintable(sql));
+        db.close();
     }
-    ChannelDatabase again(other, QStringLiteral("again"));
-    QVERIFY(again.open(&error));
-    QCOMPARE(again.database().tables().size(), 20);
+    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+void TestDatabase::filesAreHealedNeverReplaced()
+{
+    QTemporaryDir dir;
+    QString error;
+    {
+        // Zero bytes, as a failed copy leaves it: a new database.
+        const QString path = dir.filePath(QStringLiteral("empty.db"));
+        QFile(path).open(QIODevice::WriteOnly);
+        ChannelDatabase db(path, QStringLiteral("empty"));
+        QVERIFY2(db.open(&error), qPrintable(error));
+        QCOMPARE(db.database().tables().size(), 21);
+        std::optional<ChannelDatabase::ChannelNotes> found;
+        QVERIFY(db.lookupChannel(7, &found, &error));
+    }
+    {
+        // Some tables of ours, one of the user's, an older version: ours are
+        // added, nothing there is dropped or altered.
+        const QString path = dir.filePath(QStringLiteral("partial.db"));
+        writeForeignFile(path, {QStringLiteral("CREATE TABLE BANK01 (CHANNEL INTEGER, sFREQ TEXT, NOTES TEXT, MINE TEXT)"),
+                                QStringLiteral("INSERT INTO BANK01 VALUES (7, '154.4150', 'kept', 'mine')"),
+                                QStringLiteral("CREATE TABLE MYLIST (X TEXT)")});
+        ChannelDatabase db(path, QStringLiteral("partial"));
+        QVERIFY2(db.open(&error), qPrintable(error));
+        const QStringList tables = db.database().tables();
+        QCOMPARE(tables.size(), 22);
+        QVERIFY(tables.contains(QStringLiteral("MYLIST")) && tables.contains(QStringLiteral("TALKGROUPS")));
+        QCOMPARE(db.database().record(QStringLiteral("BANK01")).count(), 4);
+        QSqlQuery q(db.database());
+        QVERIFY(q.exec(QStringLiteral("SELECT NOTES, MINE FROM BANK01 WHERE CHANNEL = 7")) && q.next());
+        QCOMPARE(q.value(1).toString(), QStringLiteral("mine"));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+        QCOMPARE(q.value(0).toInt(), DatabaseSchema::kVersion);
+        q.finish();
+        // A table of ours lost later comes back at the next opening.
+        QVERIFY(q.exec(QStringLiteral("DROP TABLE TALKGROUPS")));
+        db.close();
+        QVERIFY(db.open(&error));
+        QVERIFY(db.database().tables().contains(QStringLiteral("TALKGROUPS")));
+    }
+    {
+        // From a newer program: refused with its version named, not a byte
+        // written.
+        const QString path = dir.filePath(QStringLiteral("newer.db"));
+        writeForeignFile(path, {QStringLiteral("CREATE TABLE BANK01 (CHANNEL INTEGER)"),
+                                QStringLiteral("PRAGMA user_version=7")});
+        const QByteArray before = contents(path);
+        ChannelDatabase db(path, QStringLiteral("newer"));
+        QVERIFY(!db.open(&error));
+        QVERIFY2(error.contains(QLatin1String("newer")) && error.contains(QLatin1String("version 7")), qPrintable(error));
+        QVERIFY(!db.isOpen());
+        QCOMPARE(contents(path), before);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("newer.db*")}, QDir::Files), QStringList{"newer.db"});
+    }
 }
 
 void TestDatabase::channelLookups()
