@@ -2,6 +2,7 @@
 
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
+#include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "data/DatabaseSchema.h"
 
@@ -57,6 +58,7 @@ private slots:
     void createsSchemaWhenMissing();
     void existingFileIsUsedAsItIs();
     void filesAreHealedNeverReplaced();
+    void installedProgramKeepsItsDatabase();
     void channelLookups();
     void channelLookupWhileHidden();
     void talkgroupLog();
@@ -188,6 +190,39 @@ void TestDatabase::filesAreHealedNeverReplaced()
         QCOMPARE(contents(path), before);
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("newer.db*")}, QDir::Files), QStringList{"newer.db"});
     }
+}
+
+void TestDatabase::installedProgramKeepsItsDatabase()
+{
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const QString beside = program.filePath(QStringLiteral("Data/Orvendal.db"));
+    const QString inUserData = user.filePath(QStringLiteral("Data/Orvendal.db"));
+    const auto writable = [](const QString &) { return true; };
+    const auto readOnly = [](const QString &) { return false; };
+
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), writable), beside);
+    // A program folder nobody may write to: the user's data folder, where the
+    // database is then created.
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), readOnly), inUserData);
+    {
+        ChannelDatabase db(inUserData, QStringLiteral("installed"));
+        QString error;
+        QVERIFY2(db.open(&error), qPrintable(error));
+    }
+    QVERIFY(QFile::exists(inUserData));
+    QVERIFY(!QFile::exists(beside));
+    // A database already beside the program is used first.
+    QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("Data"))));
+    QFile(beside).open(QIODevice::WriteOnly);
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), readOnly), beside);
+    // A Data folder of its own that cannot be written counts, not the program folder.
+    QFile::remove(beside);
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(),
+                                         [&](const QString &folder) { return folder == program.path(); }),
+             inUserData);
+    QVERIFY(AppInfo::folderIsWritable(user.path()));
+    QVERIFY(!AppInfo::folderIsWritable(user.filePath(QStringLiteral("none"))));
 }
 
 void TestDatabase::channelLookups()

@@ -107,12 +107,14 @@ void TestShell::helpEntries()
     QCOMPARE(titles, QStringList(2, QStringLiteral("Orvendal Help")));
     QCOMPARE(kinds.first(), MessageKind::Information);
     const QStringList lines = texts.first().split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 6);
     QCOMPARE(lines.at(0), QStringLiteral("Please see the enclosed Orvendal.Doc file"));
     QCOMPARE(lines.at(1), QStringLiteral("It should be located in the directory:"));
     QCOMPARE(lines.at(2), QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
     QVERIFY(!lines.at(2).endsWith(QDir::separator()));
-    QCOMPARE(Help::text(), texts.first());
+    QCOMPARE(lines.at(4), QStringLiteral("The channel database in use is:"));
+    QCOMPARE(lines.at(5), QDir::toNativeSeparators(rig.databasePath()));
+    QCOMPARE(Help::text(rig.databasePath()), texts.first());
 }
 
 void TestShell::aboutBox()

@@ -130,7 +130,7 @@ QMenu *FacePlateWindow::menu(const QString &objectName) const
 void FacePlateWindow::buildMenus()
 {
     ScannerSession *session = m_w.session;
-    const auto help = [this] { message(MessageKind::Information, Help::title(), Help::text()); };
+    const auto help = [this] { message(MessageKind::Information, Help::title(), Help::text(m_w.databasePath)); };
     MainMenu::build(menuBar(), {
         {QStringLiteral("File_Exit"), [session] {
              session->shutdown();
