@@ -191,76 +191,71 @@ bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QS
                error);
 }
 
-const QStringList &ChannelDatabase::userColumns()
+bool ChannelDatabase::storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error)
 {
-    static const QStringList columns = {
-        QStringLiteral("CALLSIGN"), QStringLiteral("COMPANY_NAME"), QStringLiteral("RS"),
-        QStringLiteral("CITY"),     QStringLiteral("COUNTY"),       QStringLiteral("STATE"),
-        QStringLiteral("LATITUDE"), QStringLiteral("LONGITUDE"),    QStringLiteral("NOTES"),
-    };
-    return columns;
-}
-
-bool ChannelDatabase::replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error)
-{
+    *otherRows = 0;
     if (!open(error))
         return false;
     QSqlDatabase db = database();
     const QString table = bankTableName(bank);
-    const QStringList user = userColumns();
     if (!db.transaction()) {
         *error = db.lastError().text();
         return false;
     }
-    auto fail = [&](const QSqlQuery &q) {
+    auto fail = [&](QSqlQuery &q) {
         *error = q.lastError().text();
+        q.finish();
         db.rollback();
         return false;
     };
 
-    // What the user wrote about each channel, from its first row.
-    QHash<int, QVariantList> kept;
+    // The first row of each channel is the one the scanner's values go into.
+    QHash<int, qint64> firstRow;
+    int rows = 0;
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT CHANNEL, %1 FROM %2 ORDER BY rowid").arg(user.join(QStringLiteral(", ")), table)))
+        if (!q.exec(QStringLiteral("SELECT rowid, CHANNEL FROM %1 ORDER BY rowid").arg(table)))
             return fail(q);
         while (q.next()) {
-            const int channel = q.value(0).toInt();
-            if (kept.contains(channel))
-                continue;
-            QVariantList values;
-            for (int i = 0; i < user.size(); ++i)
-                values << q.value(i + 1);
-            kept.insert(channel, values);
+            ++rows;
+            if (!q.value(1).isNull() && !firstRow.contains(q.value(1).toInt()))
+                firstRow.insert(q.value(1).toInt(), q.value(0).toLongLong());
         }
     }
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("DELETE FROM %1").arg(table)))
-        return fail(q);
-    QStringList marks(7 + user.size(), QStringLiteral("?"));
-    if (!q.prepare(QStringLiteral("INSERT INTO %1 (CHANNEL, FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, %2) VALUES (%3)")
-                       .arg(table, user.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
-        return fail(q);
+    QSqlQuery update(db);
+    QSqlQuery insert(db);
+    if (!update.prepare(QStringLiteral("UPDATE %1 SET FREQUENCY = ?, sFREQ = ?, TRUNKED = ?, DELAY = ?, LOCKOUT = ?, "
+                                       "PRIORITY = ? WHERE rowid = ?")
+                            .arg(table)))
+        return fail(update);
+    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, CHANNEL) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?)")
+                            .arg(table)))
+        return fail(insert);
+    int updated = 0;
     for (const ChannelRecord &r : channels) {
-        q.addBindValue(r.channel);
+        const auto row = firstRow.constFind(r.channel);
+        QSqlQuery &q = row != firstRow.constEnd() ? update : insert;
         q.addBindValue(r.frequency);
         q.addBindValue(r.sFreq);
         q.addBindValue(int(r.trunked));
         q.addBindValue(int(r.delay));
         q.addBindValue(int(r.lockout));
         q.addBindValue(int(r.priority));
-        const QVariantList values = kept.value(r.channel, QVariantList(user.size()));
-        for (const QVariant &v : values)
-            q.addBindValue(v);
+        q.addBindValue(row != firstRow.constEnd() ? QVariant(*row) : QVariant(r.channel));
         if (!q.exec())
             return fail(q);
+        updated += row != firstRow.constEnd() ? 1 : 0;
     }
+    update.finish();
+    insert.finish();
     if (!db.commit()) {
         *error = db.lastError().text();
         db.rollback();
         return false;
     }
+    *otherRows = rows - updated;
     return true;
 }
 

@@ -67,17 +67,16 @@ public:
     bool lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error);
     bool addTalkgroup(const Talkgroup &talkgroup, const QDateTime &when, QString *error);
 
-    // Replaces a bank's rows with the channels read from the scanner, in one
-    // transaction: afterwards the table holds one row per channel given, and
-    // each keeps the user's own columns from the row that held its channel
-    // before. On failure the table is left as it was.
-    bool replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error);
+    // Stores the channels read from the scanner in a bank's table, in one
+    // transaction: the first row of each channel gets the scanner's values,
+    // a channel without a row gets a new one, and every other row (a second
+    // row for a channel, a row without a channel or with a channel outside
+    // the bank) is left exactly as it is; *otherRows says how many there are.
+    // On failure the table is left as it was.
+    bool storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error);
     // The stored sFREQ of each channel of a bank (the first row of a channel
     // where there are several); a NULL sFREQ is a null QVariant.
     bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
-
-    // The user's own columns of a bank row, which the program never changes.
-    static const QStringList &userColumns();
 
 private:
     // The statement in the slot, prepared on first use; null (with *error)

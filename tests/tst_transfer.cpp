@@ -175,19 +175,37 @@ void TestTransfer::backupKeepsUserColumns()
     QSqlQuery q(rig.db.database());
     QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ, COMPANY_NAME, NOTES, CITY) "
                                   "VALUES (8, '1.0', 'Water Dept', 'pump station', 'Springfield')")));
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (8, 'second row')")));
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (777, 'not of this bank')")));
+    // Rows besides the first of each channel, each with the user's data.
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ, FREQUENCY, CALLSIGN, COMPANY_NAME, NOTES) VALUES "
+                                  "(8, '460.1250', 460.125, 'KA1', 'second row', 'n1'), "
+                                  "(NULL, '1.5', 1.5, 'KB2', 'no channel', 'n2'), "
+                                  "(777, NULL, NULL, 'KC3', 'not of this bank', x'00ff'), "
+                                  "('12', '155.0000', 155, 'KD4', 'text channel', 'n4')")));
+    // Everything of those rows, types included.
+    const QString snapshot = QStringLiteral(
+        "SELECT group_concat(quote(rowid) || quote(CHANNEL) || quote(FREQUENCY) || quote(sFREQ) || quote(TRUNKED) "
+        "|| quote(CALLSIGN) || quote(COMPANY_NAME) || quote(NOTES), '|') FROM BANK01 WHERE rowid BETWEEN 2 AND 4");
+    const QString before = rig.value(snapshot);
     q.finish();
     rig.transfer->backup();
     QVERIFY(rig.run({1}));
-    QVERIFY(rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
-    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
-    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Water Dept"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT NOTES FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("pump station"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT CITY FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Springfield"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE CHANNEL = 8")),
+    const QString message = rig.messages.last();
+    QVERIFY(message.startsWith(QLatin1String("Scanner memory backup SUCCESSFUL!")));
+    QVERIFY2(message.contains(QLatin1String("3 other row(s)")) && message.contains(QLatin1String("bank editor shows them")),
+             qPrintable(message));
+    QCOMPARE(rig.value(snapshot), before);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 53);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(DISTINCT CHANNEL) FROM BANK01")), 51);
+    // The first row of channel 8 (and the text-typed 12) got the scanner's
+    // values and kept the user's.
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE rowid = 1")), QStringLiteral("Water Dept"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT NOTES FROM BANK01 WHERE rowid = 1")), QStringLiteral("pump station"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT CITY FROM BANK01 WHERE rowid = 1")), QStringLiteral("Springfield"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE rowid = 1")),
              ScannerEngine::frequencyText(rig.engine.channel(8).freq));
-    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME IS NOT NULL")), 1);
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE rowid = 5")),
+             ScannerEngine::frequencyText(rig.engine.channel(12).freq));
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE rowid = 5")), QStringLiteral("text channel"));
 }
 
 void TestTransfer::restoreTypesFrequencies()

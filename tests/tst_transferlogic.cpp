@@ -60,6 +60,17 @@ void TestTransferLogic::completionMessages()
              QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\n2 channel(s) had no frequency that could be typed in "
                             "and were skipped.\r\nPress ENTER or click OK to continue"));
 
+    // A backup names the rows it kept besides one per channel, done or not.
+    r = {};
+    r.outcome = BankTransfer::Outcome::Completed;
+    r.otherRows = 3;
+    QCOMPARE(TransferReport::message(Backup, r),
+             QStringLiteral("Scanner memory backup SUCCESSFUL!\r\n3 other row(s) in the saved banks (a second row for a "
+                            "channel, a row without a channel or with a channel outside its bank) were kept as they "
+                            "were; the bank editor shows them.\r\nPress ENTER or click OK to continue"));
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    QVERIFY(TransferReport::message(Backup, r).contains(QLatin1String("3 other row(s)")));
+
     r = {};
     r.outcome = BankTransfer::Outcome::Cancelled;
     r.banksDone = {1, 2};

@@ -65,13 +65,15 @@ void BankBackup::channelRead(const ChannelRecord &record)
         QString error;
         QElapsedTimer timer;
         timer.start();
-        const bool written = m_db->replaceBank(currentBank(), m_records, &error);
+        int otherRows = 0;
+        const bool written = m_db->storeBank(currentBank(), m_records, &otherRows, &error);
         m_databaseNs += timer.nsecsElapsed();
         if (!written) {
             finish(Outcome::Failed, tr("bank %1 could not be written to the database: %2").arg(currentBank()).arg(error));
             return;
         }
         m_result.banksDone.append(currentBank());
+        m_result.otherRows += otherRows;
         m_records.clear();
         ++m_bankIndex;
         m_channelInBank = 0;

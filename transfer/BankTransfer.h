@@ -35,6 +35,7 @@ public:
         int bankInProgress = 0;   // the bank under way when it stopped; 0 for none
         int lastChannel = 0;      // the last channel transferred
         int skipped = 0;          // restore: rows without a frequency it could type
+        int otherRows = 0;        // backup: rows of the saved banks besides one per channel, kept as they were
     };
 
     // banks: 1..20, in order. The port is the dialog's own; it is opened with

@@ -19,6 +19,13 @@ QString skippedLine(int skipped)
     return QStringLiteral("%1 channel(s) had no frequency that could be typed in and were skipped.").arg(skipped);
 }
 
+QString otherRowsLine(int rows)
+{
+    return QStringLiteral("%1 other row(s) in the saved banks (a second row for a channel, a row without a channel or "
+                          "with a channel outside its bank) were kept as they were; the bank editor shows them.")
+        .arg(rows);
+}
+
 } // namespace
 
 QString message(TransferDirection direction, const BankTransfer::Result &r)
@@ -31,6 +38,8 @@ QString message(TransferDirection direction, const BankTransfer::Result &r)
                               : QStringLiteral("Scanner Memory Restore SUCCESSFUL!");
         if (!backup && r.skipped > 0)
             text += crlf + skippedLine(r.skipped);
+        if (backup && r.otherRows > 0)
+            text += crlf + otherRowsLine(r.otherRows);
         return text + crlf + pressEnter;
     }
 
@@ -45,6 +54,8 @@ QString message(TransferDirection direction, const BankTransfer::Result &r)
     if (backup) {
         lines << (r.banksDone.isEmpty() ? QStringLiteral("No bank was saved.")
                                         : QStringLiteral("Banks saved to the database: %1.").arg(bankList(r.banksDone)));
+        if (r.otherRows > 0)
+            lines << otherRowsLine(r.otherRows);
         if (r.bankInProgress)
             lines << QStringLiteral("Bank %1 was left in the database as it was.").arg(r.bankInProgress);
     } else {
