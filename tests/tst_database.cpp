@@ -2,6 +2,7 @@
 
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
+#include "scanner/DisplayModel.h"
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "data/DatabaseSchema.h"
@@ -64,6 +65,7 @@ private slots:
     void talkgroupLog();
     void talkgroupLogWhileHidden();
     void faultsAreReportedOnce();
+    void lockIsForgottenOnceGone();
 };
 
 void TestDatabase::namesAndNumbers()
@@ -347,11 +349,16 @@ void TestDatabase::faultsAreReportedOnce()
         t.lookups.lookupChannel(QStringLiteral("008"), QStringLiteral("1.1"));
         QCOMPARE(t.reports.size(), 1);
         QVERIFY(t.reports.first().contains(QLatin1String("BANK01")));
-        // Another lookup that works ends the run of failures...
+        // Another lookup that works ends the run of failures and withdraws
+        // the report...
         t.lookups.lookupChannel(QStringLiteral("053"), QStringLiteral("1.2"));
+        QCOMPARE(t.reports.size(), 2);
+        QVERIFY(t.reports.last().isEmpty());
+        t.lookups.lookupChannel(QStringLiteral("054"), QStringLiteral("1.4"));
+        QCOMPARE(t.reports.size(), 2);
         // ...so the next failure is said again.
         t.lookups.lookupChannel(QStringLiteral("009"), QStringLiteral("1.3"));
-        QCOMPARE(t.reports.size(), 2);
+        QCOMPARE(t.reports.size(), 3);
     }
     {
         // A database that refuses writes: talkgroups cannot be logged; said
@@ -376,6 +383,39 @@ void TestDatabase::faultsAreReportedOnce()
         QVERIFY(!db.open(&error));
         QVERIFY(!error.isEmpty());
     }
+}
+
+void TestDatabase::lockIsForgottenOnceGone()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data/Orvendal.db"));
+    ChannelDatabase db(path, QStringLiteral("lookups"), 200);
+    DisplayModel display;
+    display.setStatusLine(QStringLiteral("COMM PORT #1 opened"));
+    AuxDisplayModel aux;
+    AuxLookups lookups(&aux, &db, [&](const QString &text) { display.setProblemLine(text); });
+    QString error;
+    QVERIFY(db.open(&error));
+
+    // Another program holds the write lock: the talkgroup cannot be logged.
+    ChannelDatabase other(path, QStringLiteral("other program"));
+    QVERIFY(other.open(&error));
+    QVERIFY(QSqlQuery(other.database()).exec(QStringLiteral("BEGIN IMMEDIATE")));
+    lookups.lookupTalkgroup(QStringLiteral("4711"));
+    QVERIFY2(display.statusLine().contains(QLatin1String("locked")), qPrintable(display.statusLine()));
+    QVERIFY(QSqlQuery(other.database()).exec(QStringLiteral("ROLLBACK")));
+
+    // Once the lock is gone the status line no longer says it.
+    lookups.lookupTalkgroup(QStringLiteral("4712"));
+    QCOMPARE(display.statusLine(), QStringLiteral("COMM PORT #1 opened"));
+    std::optional<ChannelDatabase::Talkgroup> found;
+    QVERIFY(db.lookupTalkgroup(QStringLiteral("4712"), &found, &error) && found);
+
+    // A status text given meanwhile is not taken back.
+    display.setProblemLine(QStringLiteral("Channel database problem: x"));
+    display.setStatusLine(QStringLiteral("COMM PORT #1 closed"));
+    display.setProblemLine(QString());
+    QCOMPARE(display.statusLine(), QStringLiteral("COMM PORT #1 closed"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
