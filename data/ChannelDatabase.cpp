@@ -16,6 +16,15 @@ Q_LOGGING_CATEGORY(lcDatabase, "orvendal.database")
 
 namespace {
 
+// SQLITE_BUSY or SQLITE_LOCKED, extended codes included: another connection
+// holds the lock.
+bool isBusy(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 5 || code == 6);
+}
+
 QString textOf(const QVariant &v)
 {
     return v.isNull() ? QString() : v.toString();
@@ -194,19 +203,23 @@ bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QS
 bool ChannelDatabase::storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error)
 {
     *otherRows = 0;
+    m_lastFailureBusy = false;
     if (!open(error))
         return false;
     QSqlDatabase db = database();
     const QString table = bankTableName(bank);
-    if (!db.transaction()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    auto fail = [&](QSqlQuery &q) {
-        *error = q.lastError().text();
-        q.finish();
+    auto failWith = [&](const QSqlError &e) {
+        *error = e.text();
+        m_lastFailureBusy = isBusy(e);
         db.rollback();
         return false;
+    };
+    if (!db.transaction())
+        return failWith(db.lastError());
+    auto fail = [&](QSqlQuery &q) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        return failWith(e);
     };
 
     // The first row of each channel is the one the scanner's values go into.
@@ -250,11 +263,8 @@ bool ChannelDatabase::storeBank(int bank, const QList<ChannelRecord> &channels, 
     }
     update.finish();
     insert.finish();
-    if (!db.commit()) {
-        *error = db.lastError().text();
-        db.rollback();
-        return false;
-    }
+    if (!db.commit())
+        return failWith(db.lastError());
     *otherRows = rows - updated;
     return true;
 }

@@ -74,6 +74,9 @@ public:
     // the bank) is left exactly as it is; *otherRows says how many there are.
     // On failure the table is left as it was.
     bool storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error);
+    // Whether the last storeBank failed only because another connection held
+    // the database locked, so that trying again later may work.
+    bool lastFailureWasBusy() const { return m_lastFailureBusy; }
     // The stored sFREQ of each channel of a bank (the first row of a channel
     // where there are several); a NULL sFREQ is a null QVariant.
     bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
@@ -87,6 +90,7 @@ private:
     QString m_path;
     QString m_connection;
     int m_busyMillis;
+    bool m_lastFailureBusy = false;
     struct Queries;
     std::unique_ptr<Queries> m_queries;
 };

@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QTimer>
 
 
 class TestTransfer : public QObject
@@ -29,6 +31,7 @@ private slots:
     void cancelStopsAfterChannel();
     void portThatWillNotOpen();
     void databaseThatRefusesWrites();
+    void lockedDatabaseIsWaitedFor();
 };
 
 void TestTransfer::dialogsHandOverTheLink()
@@ -355,6 +358,46 @@ void TestTransfer::databaseThatRefusesWrites()
     QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
     QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01")), QStringLiteral("old"));
     QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 1);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+}
+
+void TestTransfer::lockedDatabaseIsWaitedFor()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.db.database().transaction());
+    QSqlQuery(rig.db.database()).exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ) VALUES (1, 'old')"));
+    QVERIFY(rig.db.database().commit());
+    ChannelDatabase other(rig.dbPath, QStringLiteral("other program"));
+    QString error;
+    QVERIFY(other.open(&error));
+    QSqlQuery lock(other.database());
+
+    // Another program holds the write lock for 3 s from the start of the
+    // backup: the backup waits for it and completes.
+    rig.transfer->backup();
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QElapsedTimer held;
+    held.start();
+    QTimer::singleShot(3000, [&] { QVERIFY(lock.exec(QStringLiteral("ROLLBACK"))); });
+    QVERIFY(rig.run({1}));
+    QVERIFY(held.elapsed() >= 2500); // it waited for the lock (the timer may fire a little early)
+    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner memory backup SUCCESSFUL!")), qPrintable(rig.messages.last()));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+
+    // A lock that outlasts the wait (shortened here from its 10 s): the backup
+    // fails with a message and the bank is as it was.
+    const QString before = rig.value(QStringLiteral("SELECT group_concat(CHANNEL || sFREQ) FROM BANK01"));
+    rig.transfer->setDatabaseWaitMillis(1000);
+    rig.transfer->backup();
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QVERIFY(rig.run({1}));
+    QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+    QVERIFY2(rig.messages.last().contains(QLatin1String("bank 1 could not be written to the database: database is locked")),
+             qPrintable(rig.messages.last()));
+    QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.value(QStringLiteral("SELECT group_concat(CHANNEL || sFREQ) FROM BANK01")), before);
     QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
 }
 

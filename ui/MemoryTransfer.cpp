@@ -88,11 +88,17 @@ void MemoryTransfer::startTransfer(const QList<int> &banks)
 
     m_port = m_portFactory();
     m_port->setObjectName(QStringLiteral("MSComm1")); // the dialog's own serial control
-    m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"));
-    if (backup)
-        m_transfer = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
-    else
+    if (backup) {
+        // A backup waits for a locked database on a timer of its own, so each
+        // try gives up quickly and the windows stay alive meanwhile.
+        m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"), kBackupBusyMillis);
+        auto backupRun = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
+        backupRun->setDatabaseWaitMillis(m_databaseWaitMs);
+        m_transfer = std::move(backupRun);
+    } else {
+        m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"));
         m_transfer = std::make_unique<BankRestore>(m_port.get(), m_db.get(), m_session->link(), banks);
+    }
 
     delete m_progress;
     m_progress = new ProgressWindow(direction);
