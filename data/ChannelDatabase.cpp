@@ -1,6 +1,7 @@
 #include "data/ChannelDatabase.h"
 
 #include "data/DatabaseSchema.h"
+#include "data/Frequency.h"
 
 #include <QDir>
 #include <QFile>
@@ -276,14 +277,14 @@ bool ChannelDatabase::bankFrequencies(int bank, QMap<int, QVariant> *frequencies
         return false;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT CHANNEL, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
+    if (!q.exec(QStringLiteral("SELECT CHANNEL, FREQUENCY, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
         *error = q.lastError().text();
         return false;
     }
     while (q.next()) {
         const int channel = q.value(0).toInt();
         if (!frequencies->contains(channel))
-            frequencies->insert(channel, q.value(1));
+            frequencies->insert(channel, Frequency::restoreText(q.value(1), q.value(2)));
     }
     return true;
 }

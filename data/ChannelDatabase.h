@@ -77,8 +77,10 @@ public:
     // Whether the last storeBank failed only because another connection held
     // the database locked, so that trying again later may work.
     bool lastFailureWasBusy() const { return m_lastFailureBusy; }
-    // The stored sFREQ of each channel of a bank (the first row of a channel
-    // where there are several); a NULL sFREQ is a null QVariant.
+    // The frequency a restore types for each channel of a bank (the first row
+    // of a channel where there are several), as Frequency::restoreText gives
+    // it: the scanner's text, "000.000" for an empty channel, or a null
+    // value for a row with nothing that could be typed.
     bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
 
 private:
