@@ -16,6 +16,8 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
+#include <QWheelEvent>
+#include <QApplication>
 
 
 class TestEditors : public QObject
@@ -29,6 +31,7 @@ private slots:
     void updateRefusedStaysInEditMode();
     void deleteRows();
     void tabSwitch();
+    void tabAndGridAgree();
     void emptyBank();
     void validation();
     void oneFrequency();
@@ -252,6 +255,57 @@ void TestEditors::tabSwitch()
     editor.selectBank(5);
     QCOMPARE(editor.tableName(), QStringLiteral("BANK05"));
     QCOMPARE(editor.windowTitle(), QStringLiteral("Bank05"));
+}
+
+void TestEditors::tabAndGridAgree()
+{
+    Db t;
+    t.fillBank1();
+    t.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL) VALUES (51)"));
+    t.exec(QStringLiteral("INSERT INTO BANK03 (CHANNEL) VALUES (101)"));
+    ScannerBankEditor editor(t.path, t.message());
+    QVERIFY(editor.load());
+    editor.show();
+    QTabBar *tabs = editor.tabs();
+    const auto typeNote = [&](const QString &note) {
+        BankTableModel *m = editor.model();
+        QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("NOTES"))), note));
+        QVERIFY(editor.update());
+    };
+
+    // The mouse wheel over the tabs: the grid follows, and what is typed
+    // lands in the bank the tab shows.
+    QWheelEvent down(QPointF(5, 5), tabs->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(tabs, &down);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(editor.tableName(), QStringLiteral("BANK02"));
+    typeNote(QStringLiteral("wheel"));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE NOTES = 'wheel'")), 1);
+
+    // The arrow keys on the tabs.
+    tabs->setFocus();
+    key(tabs, Qt::Key_Right);
+    QCOMPARE(tabs->currentIndex(), 2);
+    QCOMPARE(editor.tableName(), QStringLiteral("BANK03"));
+    typeNote(QStringLiteral("keys"));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK03 WHERE NOTES = 'keys'")), 1);
+
+    // From code.
+    tabs->setCurrentIndex(0);
+    QCOMPARE(editor.tableName(), QStringLiteral("BANK01"));
+    QCOMPARE(editor.windowTitle(), QStringLiteral("Bank01"));
+
+    // A switch whose Update fails leaves the tab on the bank still shown,
+    // with the edit pending.
+    t.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BANK01 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    BankTableModel *m = editor.model();
+    QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("NOTES"))), QStringLiteral("pending")));
+    key(tabs, Qt::Key_Right);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(editor.tableName(), QStringLiteral("BANK01"));
+    QVERIFY(editor.model()->isDirty());
+    QCOMPARE(editor.model()->data(m->index(0, m->fieldIndex(QStringLiteral("NOTES")))).toString(), QStringLiteral("pending"));
 }
 
 void TestEditors::emptyBank()

@@ -49,6 +49,7 @@ protected:
 
 private:
     void setButtons(bool browsing);
+    void showTab(int bank);
     bool openBank(int bank, bool allColumns);
     void showPosition();
     void fetchAll();
