@@ -35,6 +35,7 @@ private slots:
     void emptyBank();
     void validation();
     void oneFrequency();
+    void closingAsksAboutPendingEdits();
     void missingTable();
 };
 
@@ -411,6 +412,63 @@ void TestEditors::oneFrequency()
     QVERIFY(!editor.grid()->isColumnHidden(shown));
     QVERIFY(m->setData(m->index(1, shown), QStringLiteral("851.6875")));
     QCOMPARE(m->data(m->index(1, m->fieldIndex(QStringLiteral("FREQUENCY")))).toDouble(), 851.6875);
+}
+
+void TestEditors::closingAsksAboutPendingEdits()
+{
+    Db t;
+    t.fillBank1();
+    t.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY) VALUES ('4711', 'Unknown')"));
+    PendingAnswer answer = PendingAnswer::Cancel;
+    QStringList asked;
+    const PendingEditsFn ask = [&](const QString &, const QString &text) {
+        asked << text;
+        return answer;
+    };
+    const QString notes = QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'typed'");
+    for (const PendingAnswer a : {PendingAnswer::Cancel, PendingAnswer::Discard, PendingAnswer::Save}) {
+        ScannerBankEditor editor(t.path, t.message());
+        editor.setAttribute(Qt::WA_DeleteOnClose, false);
+        editor.setPendingEditsQuestion(ask);
+        QVERIFY(editor.load());
+        editor.show();
+        // Nothing pending: no question.
+        QVERIFY(editor.close());
+        QVERIFY(asked.isEmpty());
+        editor.show();
+        BankTableModel *m = editor.model();
+        QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("NOTES"))), QStringLiteral("typed")));
+        answer = a;
+        key(&editor, Qt::Key_Escape); // Escape closes this editor
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.first().contains(QLatin1String("Bank 1")));
+        asked.clear();
+        QCOMPARE(editor.isVisible(), a == PendingAnswer::Cancel);
+        QCOMPARE(m->isDirty(), a == PendingAnswer::Cancel);
+        QCOMPARE(t.count(notes), a == PendingAnswer::Save ? 1 : 0);
+        if (a == PendingAnswer::Cancel)
+            QCOMPARE(m->data(m->index(0, m->fieldIndex(QStringLiteral("NOTES")))).toString(), QStringLiteral("typed"));
+    }
+
+    // A Save that cannot write keeps the window open with the edit.
+    {
+        t.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON TALKGROUPS BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        TalkGroupsEditor editor(t.path, t.message());
+        editor.setAttribute(Qt::WA_DeleteOnClose, false);
+        editor.setPendingEditsQuestion(ask);
+        QVERIFY(editor.load());
+        editor.show();
+        TalkgroupTableModel *m = editor.model();
+        QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("CITY"))), QStringLiteral("Springfield")));
+        answer = PendingAnswer::Save;
+        QVERIFY(!editor.close());
+        QVERIFY(editor.isVisible());
+        QVERIFY(t.messages.last().contains(QLatin1String("refused")));
+        QCOMPARE(m->data(m->index(0, m->fieldIndex(QStringLiteral("CITY")))).toString(), QStringLiteral("Springfield"));
+        t.exec(QStringLiteral("DROP TRIGGER refuse"));
+        QVERIFY(editor.close());
+        QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE CITY = 'Springfield'")), 1);
+    }
 }
 
 void TestEditors::missingTable()

@@ -5,6 +5,7 @@
 #include "scanner/AuxDisplayModel.h"
 #include "ui/AuxDisplayWindow.h"
 #include "data/AppInfo.h"
+#include "data/EditorModels.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/TalkGroupsEditor.h"
 #include "ui/FacePlateWindow.h"
@@ -34,6 +35,7 @@ private slots:
     void keysThroughTheWindow();
     void windowParts();
     void closingClosesPort();
+    void exitAsksAboutPendingEdits();
     void splash();
 };
 
@@ -286,6 +288,41 @@ void TestShell::closingClosesPort()
     window.close();
     QVERIFY(!rig.port.isOpen());
     QCOMPARE(rig.session.phase(), ScannerSession::Phase::Ended);
+}
+
+void TestShell::exitAsksAboutPendingEdits()
+{
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
+    PendingAnswer answer = PendingAnswer::Cancel;
+    int asked = 0;
+    window.setPendingEditsQuestion([&](const QString &, const QString &) {
+        ++asked;
+        return answer;
+    });
+    window.show();
+    window.openBankEditor();
+    QPointer<ScannerBankEditor> editor = window.bankEditor();
+    QVERIFY(editor);
+    BankTableModel *m = editor->model();
+    editor->add();
+    QVERIFY(m->setData(m->index(m->rowCount() - 1, m->fieldIndex(QStringLiteral("CHANNEL"))), 7));
+
+    // File, Exit and the faceplate's close box: Cancel keeps everything open.
+    window.findChild<QAction *>(QStringLiteral("File_Exit"))->trigger();
+    QCOMPARE(asked, 1);
+    QVERIFY(editor && editor->isVisible() && editor->model()->isDirty());
+    QVERIFY(rig.session.phase() != ScannerSession::Phase::Ended);
+    QVERIFY(!window.close());
+    QCOMPARE(asked, 2);
+    QVERIFY(window.isVisible() && editor);
+
+    // Discard: the program ends without the edit.
+    answer = PendingAnswer::Discard;
+    QVERIFY(window.close());
+    QCOMPARE(asked, 3);
+    QCOMPARE(rig.session.phase(), ScannerSession::Phase::Ended);
+    QTRY_VERIFY(!editor);
 }
 
 void TestShell::splash()

@@ -48,6 +48,12 @@ public:
 
     // The message boxes of the faceplate, its transfers and its editors.
     void setMessage(MessageFn message) { m_message = std::move(message); }
+    // The editors' question when they close with changes not yet written
+    // (their own message box unless set).
+    void setPendingEditsQuestion(PendingEditsFn ask) { m_askPending = std::move(ask); }
+    // Closes the editors, each asking first about changes not yet written;
+    // false when one of them stays open.
+    bool closeEditors();
 
     QLineEdit *field(DisplayModel::Field field) const { return m_fields[field]; }
     QLineEdit *statusLine() const { return m_status; }
@@ -82,6 +88,7 @@ private:
 
     Wiring m_w;
     MessageFn m_message;
+    PendingEditsFn m_askPending;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
     QPointer<ScannerBankEditor> m_bankEditor;

@@ -263,6 +263,22 @@ void ScannerBankEditor::previous()
     EditorNavigation::previous(m_cursor, m_beep);
 }
 
+bool ScannerBankEditor::hasPendingEdits() const
+{
+    return m_model && m_model->isDirty();
+}
+
+QString ScannerBankEditor::pendingEditsText() const
+{
+    return tr("Bank %1 has changes that are not saved yet.\nSave them before the window closes?").arg(m_currentBank);
+}
+
+void ScannerBankEditor::discardPendingEdits()
+{
+    if (m_model)
+        m_model->revertAll();
+}
+
 void ScannerBankEditor::showTab(int bank)
 {
     const QSignalBlocker quiet(m_tabs); // the tab follows the bank, not the other way round
