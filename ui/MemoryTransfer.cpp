@@ -116,7 +116,8 @@ void MemoryTransfer::transferFinished(const BankTransfer::Result &result)
     if (m_progress)
         m_progress->setFinished();
     if (m_message) {
-        m_message(result.outcome == BankTransfer::Outcome::Completed ? MessageKind::Information : MessageKind::Warning,
+        const bool clean = result.outcome == BankTransfer::Outcome::Completed && result.unverified.isEmpty();
+        m_message(clean ? MessageKind::Information : MessageKind::Warning,
                   QString(), TransferReport::message(direction, result));
     }
     if (m_port && m_port->isOpen())
