@@ -3,9 +3,7 @@
 
 #include "TransferRig.h"
 #include "ui/AuxDisplayWindow.h"
-#include "data/EditorModels.h"
 #include "ui/ProgressWindow.h"
-#include "ui/ScannerBankEditor.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -28,8 +26,6 @@ private slots:
     void quitResumesManualChannel();
     void backupCopiesScannerMemory();
     void backupKeepsUserColumns();
-    void restoreTypesFrequencies();
-    void editedFrequenciesAreRestored();
     void silentScannerKeepsOldRows();
     void cancelStopsAfterChannel();
     void portThatWillNotOpen();
@@ -212,82 +208,6 @@ void TestTransfer::backupKeepsUserColumns()
     QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE rowid = 5")),
              ScannerEngine::frequencyText(rig.engine.channel(12).freq));
     QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE rowid = 5")), QStringLiteral("text channel"));
-}
-
-void TestTransfer::restoreTypesFrequencies()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    // Bank 2: channel 53 holds 154.4150; 51 is empty; 52 has no row; some rows
-    // hold nothing the keys could type.
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (53, '154.4150'), (51, '000.000'), "
-                                  "(54, NULL), (55, ''), (56, '0851.6875'), (57, '154.41500'), (58, 'abc.defg')")));
-    // Bank 1 from a backup of the scanner's own memory.
-    rig.engine.handle(QStringLiteral("AC"));
-    for (int n = 1; n <= 50; n += 3)
-        rig.engine.setChannel(n, {1000000 + n * 125 * 10, false, false, false, false});
-    rig.transfer->backup();
-    QVERIFY(rig.run({1}));
-    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
-    const QString bank1 = QStringLiteral("SELECT group_concat(CHANNEL || '=' || sFREQ) FROM (SELECT * FROM BANK01 ORDER BY CHANNEL)");
-    const QString before = rig.value(bank1);
-    rig.engine.handle(QStringLiteral("AC"));
-
-    rig.transfer->restore();
-    QTest::qWait(50);
-    const qsizetype from = rig.engine.commandLog().size();
-    QVERIFY(rig.run({1, 2}, 30000));
-    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner Memory Restore SUCCESSFUL!")), qPrintable(rig.messages.last().replace(QLatin1String("\r\n"), QLatin1String(" / "))));
-    QVERIFY2(rig.messages.last().contains(QLatin1String("4 channel(s)")), qPrintable(rig.messages.last()));
-
-    const QStringList commands = rig.commandsFrom(from);
-    QCOMPARE(commands.mid(0, 2), QStringList({"KEY01", "MA999"}));
-    const qsizetype at = commands.indexOf(QStringLiteral("MA053"));
-    QCOMPARE(commands.mid(at, 11), QStringList({"MA053", "KEY02 1", "KEY02 5", "KEY02 4", "KEY03", "KEY02 4", "KEY02 1",
-                                                "KEY02 5", "KEY02 0", "KEY04", "MA054"}));
-    // Empty, missing and unusable rows: only their MA query.
-    for (const char *ma : {"MA051", "MA052", "MA054", "MA055", "MA057", "MA058"}) {
-        const qsizetype i = commands.indexOf(QLatin1String(ma));
-        QVERIFY2(commands.value(i + 1).startsWith(QLatin1String("MA")), ma);
-    }
-    QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(53).freq), QStringLiteral("154.4150"));
-    // A frequency stored in another form is typed as the scanner writes it.
-    const qsizetype at56 = commands.indexOf(QStringLiteral("MA056"));
-    QCOMPARE(commands.mid(at56 + 1, 4), QStringList({"KEY02 8", "KEY02 5", "KEY02 1", "KEY03"}));
-
-    // Bank 1 in the scanner is the database's bank 1 again: a backup now
-    // reads back the very same rows.
-    rig.transfer->backup();
-    QVERIFY(rig.run({1}));
-    QCOMPARE(rig.value(bank1), before);
-}
-
-void TestTransfer::editedFrequenciesAreRestored()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, FREQUENCY, sFREQ) VALUES (3, 154.415, '154.4150')")));
-    q.finish();
-    {
-        // In the editor's first view, where sFREQ is hidden: one frequency
-        // edited, one row added.
-        ScannerBankEditor editor(rig.dbPath, [](MessageKind, const QString &, const QString &) { return true; });
-        QVERIFY(editor.load());
-        BankTableModel *m = editor.model();
-        QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("FREQUENCY"))), QStringLiteral("460.125")));
-        editor.add();
-        const int row = m->rowCount() - 1;
-        QVERIFY(m->setData(m->index(row, m->fieldIndex(QStringLiteral("CHANNEL"))), 9));
-        QVERIFY(m->setData(m->index(row, m->fieldIndex(QStringLiteral("FREQUENCY"))), QStringLiteral("1296.5")));
-        QVERIFY(editor.update());
-    }
-    rig.transfer->restore();
-    QVERIFY(rig.run({1}, 30000));
-    QVERIFY2(rig.messages.last().contains(QLatin1String("SUCCESSFUL")), qPrintable(rig.messages.last()));
-    QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(3).freq), QStringLiteral("460.1250"));
-    QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(9).freq), QStringLiteral("1296.5000"));
 }
 
 void TestTransfer::silentScannerKeepsOldRows()

@@ -71,6 +71,22 @@ void TestTransferLogic::completionMessages()
     r.outcome = BankTransfer::Outcome::Cancelled;
     QVERIFY(TransferReport::message(Backup, r).contains(QLatin1String("3 other row(s)")));
 
+    // A restore whose channels do not all read back is no success: the
+    // first ten are listed, then a count; so on a cancel too.
+    r = {};
+    r.outcome = BankTransfer::Outcome::Completed;
+    for (int n = 101; n <= 113; ++n)
+        r.unverified << QStringLiteral("channel %1: the scanner answered \"NG\"").arg(n);
+    QStringList lines = TransferReport::message(Restore, r).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(0), QStringLiteral("Scanner memory restore finished with errors."));
+    QCOMPARE(lines.at(1), QStringLiteral("13 channel(s) did not take their frequency:"));
+    QCOMPARE(lines.at(2), r.unverified.first());
+    QCOMPARE(lines.at(11), r.unverified.at(9));
+    QCOMPARE(lines.at(12), QStringLiteral("... and 3 more."));
+    QVERIFY(!lines.join(QString()).contains(QLatin1String("SUCCESSFUL")));
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    QVERIFY(TransferReport::message(Restore, r).contains(QLatin1String("13 channel(s) did not take")));
+
     r = {};
     r.outcome = BankTransfer::Outcome::Cancelled;
     r.banksDone = {1, 2};
