@@ -23,9 +23,8 @@ void TestRestore::restoreTypesFrequencies()
     QVERIFY(rig.start());
     // Bank 2: channel 53 holds 154.4150; 51 is empty; 52 has no row; some rows
     // hold nothing the keys could type.
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (53, '154.4150'), (51, '000.000'), "
-                                  "(54, NULL), (55, ''), (56, '0851.6875'), (57, '154.41500'), (58, 'abc.defg')")));
+    QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (53, '154.4150'), (51, '000.000'), "
+                                    "(54, NULL), (55, ''), (56, '0851.6875'), (57, '154.41500'), (58, 'abc.defg')")));
     // Bank 1 from a backup of the scanner's own memory.
     rig.engine.handle(QStringLiteral("AC"));
     for (int n = 1; n <= 50; n += 3)
@@ -70,9 +69,7 @@ void TestRestore::editedFrequenciesAreRestored()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, FREQUENCY, sFREQ) VALUES (3, 154.415, '154.4150')")));
-    q.finish();
+    QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, FREQUENCY, sFREQ) VALUES (3, 154.415, '154.4150')")));
     {
         // In the editor's first view, where sFREQ is hidden: one frequency
         // edited, one row added.
@@ -97,10 +94,8 @@ void TestRestore::refusedAndIgnoredChannelsAreReported()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, FREQUENCY, sFREQ) VALUES (51, 151.0, '151.0000'), "
-                                  "(53, 153.0, '153.0000'), (57, 157.125, '157.1250'), (60, 160.0, '160.0000')")));
-    q.finish();
+    QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, FREQUENCY, sFREQ) VALUES (51, 151.0, '151.0000'), "
+                                    "(53, 153.0, '153.0000'), (57, 157.125, '157.1250'), (60, 160.0, '160.0000')")));
     rig.engine.handle(QStringLiteral("AC"));
     rig.engine.setChannel(57, {1500000, false, false, false, false});
     rig.engine.setRefuseKeysOn(53);   // "NG" to the keys of channel 53
