@@ -5,6 +5,11 @@
 #include "data/EditorModels.h"
 #include "ui/ScannerBankEditor.h"
 
+#include "ui/ProgressWindow.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -15,6 +20,7 @@ private slots:
     void restoreTypesFrequencies();
     void editedFrequenciesAreRestored();
     void refusedAndIgnoredChannelsAreReported();
+    void silenceAndCancelDuringRestore();
 };
 
 void TestRestore::restoreTypesFrequencies()
@@ -128,6 +134,46 @@ void TestRestore::refusedAndIgnoredChannelsAreReported()
     QVERIFY(rig.run({2}, 30000));
     QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner Memory Restore SUCCESSFUL!")),
              qPrintable(rig.messages.last()));
+}
+
+void TestRestore::silenceAndCancelDuringRestore()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, FREQUENCY, sFREQ) VALUES (51, 151.0, '151.0000')")));
+    // The scanner falls silent once the bank is typed: the read-back waits
+    // its 3 s and the restore fails with a message.
+    rig.transfer->restore();
+    QTest::qWait(50);
+    const qsizetype from = rig.engine.commandLog().size();
+    // KEY01, MA999; MA051 and its nine keys; MA052 .. MA100.
+    rig.engine.setSilentAfter(int(from) + 2 + 10 + 49);
+    QElapsedTimer waited;
+    waited.start();
+    QVERIFY(rig.run({2}, 30000));
+    QVERIFY(waited.elapsed() >= 2900);
+    QVERIFY2(rig.messages.last().contains(QLatin1String("channel 51 got no answer from the scanner")),
+             qPrintable(rig.messages.last()));
+    QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.commandsFrom(from).mid(61), QStringList({"KEY02 5", "KEY02 1", "KEY01", "MA"}));
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+
+    // Cancel stops after the channel under way.
+    rig.engine.setSilentAfter(-1);
+    QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, FREQUENCY) VALUES (52, 152.0), (53, 153.0), "
+                                    "(54, 154.0), (55, 155.0), (56, 156.0), (57, 157.0), (58, 158.0)")));
+    rig.transfer->restore();
+    BankSelectionDialog *dialog = rig.transfer->dialog();
+    dialog->clearAll();
+    dialog->check(2)->setChecked(true);
+    QSignalSpy back(rig.transfer, &MemoryTransfer::handedBack);
+    dialog->startButton()->click();
+    QTRY_VERIFY(rig.transfer->transfer() && rig.transfer->transfer()->channelsDone() >= 3);
+    rig.transfer->progressWindow()->cancelButton()->click();
+    QVERIFY(back.wait(10000));
+    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner memory restore was cancelled.")),
+             qPrintable(rig.messages.last()));
+    QVERIFY(rig.messages.last().contains(QLatin1String("Bank 2 was restored up to channel 5")));
 }
 
 QTEST_MAIN(TestRestore)
