@@ -34,6 +34,8 @@ public:
 
     const QString &pending() const { return m_text; }
     bool isEmpty() const { return m_text.isEmpty(); }
+    // Whether a complete line (or an empty one) is waiting.
+    bool hasLine() const { return m_text.contains(QLatin1Char('\r')); }
     void clear()
     {
         m_text.clear();

@@ -234,6 +234,19 @@ void TestPollLoop::overlongRepliesKeepTheRhythm()
     QCOMPARE(rig.reply(QStringLiteral("ID D 00111")), QStringLiteral("RM"));
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("111"));
     QVERIFY(rig.loop.buffer().pending().size() <= ReplyBuffer::kMaxPending);
+
+    // Noise without a line end that swallows the next reply of the cycle:
+    // after the answers to the loop's "SQ"s, the cycle starts again, once.
+    QCOMPARE(rig.turnWith(QByteArray(5000, '7')), QStringLiteral("SQ"));
+    QCOMPARE(rig.turnWith("RM NFM\r"), QString());
+    QStringList sent;
+    for (int i = 0; i < 2 * PollLoop::kTrunkStallTurns && !sent.contains(QStringLiteral("ID")); ++i)
+        sent << rig.turnWith(sent.isEmpty() || sent.last() == QLatin1String("SQ") ? QByteArray("-\r") : QByteArray());
+    QCOMPARE(sent.count(QStringLiteral("ID")), 1);
+    QCOMPARE(rig.reply(QStringLiteral("ID D 00222")), QStringLiteral("RM"));
+    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("222"));
+    // While the cycle is alive, squelch answers change nothing.
+    QCOMPARE(rig.reply(QStringLiteral("-")), QString());
 }
 
 void TestPollLoop::modeReplies()
