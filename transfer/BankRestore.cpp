@@ -106,15 +106,17 @@ void BankRestore::handleLine(const QString &line)
     const bool refused = line == QLatin1String("NG");
     if (!refused && !line.startsWith(QLatin1Char('O')) && !line.startsWith(QLatin1Char('C')))
         return;
-    if (m_expected.isEmpty())
-        return;
-    const int channel = m_expected.takeFirst();
-    if (channel < 0) {
-        readBack(-channel, line);
-        return;
-    }
+    const int channel = m_expected.isEmpty() ? 0 : m_expected.takeFirst();
     if (refused && channel > 0)
         m_refused.insert(channel, tr("the scanner answered \"NG\""));
+    if (m_verifying < 0 || m_verifying >= m_typed.size())
+        return;
+    // The read-back is known by its own reply wherever it comes; in the
+    // place of that reply, a refusal or another channel's reply means the
+    // channel could not be read.
+    const int verified = m_typed.at(m_verifying).first;
+    if (ChannelRecord::fromReply(line, verified) || (channel == -verified && !line.startsWith(QLatin1Char('O'))))
+        readBack(verified, line);
 }
 
 void BankRestore::awaitAnswer()
@@ -162,8 +164,6 @@ void BankRestore::verifyNext()
 
 void BankRestore::readBack(int channel, const QString &line)
 {
-    if (m_verifying < 0 || m_verifying >= m_typed.size() || m_typed.at(m_verifying).first != channel)
-        return;
     stopReplyTimer();
     const QString typed = m_typed.at(m_verifying).second;
     const std::optional<ChannelRecord> record = ChannelRecord::fromReply(line, channel);
