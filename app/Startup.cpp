@@ -64,7 +64,7 @@ void Startup::showFacePlate()
     m_aux = std::make_unique<AuxDisplayModel>();
     DisplayModel *display = m_display.get();
     m_lookups = std::make_unique<AuxLookups>(m_aux.get(), m_lookupsDb.get(),
-                                             [display](const QString &text) { display->setStatusLine(text); });
+                                             [display](const QString &text) { display->setProblemLine(text); });
     m_session = std::make_unique<ScannerSession>(
         SessionWiring{m_port.get(), m_store.get(), display, m_aux.get(), m_lookups.get()});
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());

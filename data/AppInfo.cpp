@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace AppInfo {
 
@@ -24,7 +26,29 @@ QString appPath()
 
 QString databasePath()
 {
-    return QDir(appPath()).filePath(QStringLiteral("Data/Orvendal.db"));
+    return chooseDatabasePath(appPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                              folderIsWritable);
+}
+
+bool folderIsWritable(const QString &folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+QString chooseDatabasePath(const QString &programDir, const QString &userDataDir, const WritableFn &writable)
+{
+    const QString relative = QStringLiteral("Data/Orvendal.db");
+    const QDir program(programDir);
+    const QString beside = program.filePath(relative);
+    if (QFileInfo::exists(beside))
+        return beside;
+    // The Data folder beside the program, or the program folder to make it in.
+    const QString dataFolder = program.filePath(QStringLiteral("Data"));
+    const bool canCreate = QFileInfo(dataFolder).isDir() ? writable(dataFolder) : writable(programDir);
+    if (canCreate || userDataDir.isEmpty())
+        return beside;
+    return QDir(userDataDir).filePath(relative);
 }
 
 } // namespace AppInfo

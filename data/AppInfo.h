@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Program-wide facts: version texts and where the program's files live.
 namespace AppInfo {
 
@@ -11,7 +13,16 @@ QString version();
 QString versionComment();
 // The program directory.
 QString appPath();
-// The channel database file: Data/Orvendal.db under the program directory.
+// The channel database file: Data/Orvendal.db under the program directory,
+// or, when that folder cannot be written (an installed program), under the
+// user's data folder. A database already beside the program is used first.
 QString databasePath();
+
+// Whether files can be created in a folder.
+using WritableFn = std::function<bool(const QString &folder)>;
+bool folderIsWritable(const QString &folder);
+// The choice behind databasePath(): programDir and userDataDir are the two
+// candidate folders that Data/Orvendal.db goes under.
+QString chooseDatabasePath(const QString &programDir, const QString &userDataDir, const WritableFn &writable);
 
 } // namespace AppInfo

@@ -1,5 +1,8 @@
 #include "data/ChannelDatabase.h"
 
+#include "data/DatabaseSchema.h"
+#include "data/Frequency.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,14 +15,16 @@
 
 Q_LOGGING_CATEGORY(lcDatabase, "orvendal.database")
 
-// The schema is compiled into the program; a static library needs its
-// resources registered by hand.
-static void initSchemaResource()
-{
-    Q_INIT_RESOURCE(orvendal);
-}
-
 namespace {
+
+// SQLITE_BUSY or SQLITE_LOCKED, extended codes included: another connection
+// holds the lock.
+bool isBusy(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 5 || code == 6);
+}
 
 QString textOf(const QVariant &v)
 {
@@ -46,36 +51,6 @@ int ChannelDatabase::bankOfChannel(int channel)
     if (channel < 1 || channel > kBanks * kChannelsPerBank)
         return 0;
     return (channel - 1) / kChannelsPerBank + 1;
-}
-
-QStringList ChannelDatabase::schemaStatements()
-{
-    initSchemaResource();
-    QFile file(QStringLiteral(":/orvendal/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(file.readAll());
-    // Comments out, then the bank block repeated for every bank.
-    QStringList lines;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        if (line.trimmed().startsWith(QLatin1String("--")) && line.trimmed() != QLatin1String("-- @END@"))
-            continue;
-        lines << line;
-    }
-    text = lines.join(QLatin1Char('\n'));
-    const qsizetype end = text.indexOf(QLatin1String("-- @END@"));
-    const QString bankBlock = text.left(end);
-    QString expanded;
-    for (int bank = 1; bank <= kBanks; ++bank)
-        expanded += QString(bankBlock).replace(QLatin1String("@BANK@"), bankTableName(bank));
-    expanded += text.mid(end + int(qstrlen("-- @END@")));
-
-    QStringList statements;
-    for (const QString &s : expanded.split(QLatin1Char(';'))) {
-        if (!s.trimmed().isEmpty())
-            statements << s.trimmed();
-    }
-    return statements;
 }
 
 ChannelDatabase::ChannelDatabase(const QString &path, const QString &connectionName, int busyMillis)
@@ -129,38 +104,16 @@ bool ChannelDatabase::open(QString *error)
             return false;
         }
     }
-    if (!existed && !createSchema(error)) {
+    // A new or zero-length file gets its tables, an older one is migrated, a
+    // newer one is refused. A file that was there before is never removed.
+    if (!DatabaseSchema::prepare(database(), m_path, error)) {
         close();
-        QFile::remove(m_path);
+        if (!existed)
+            QFile::remove(m_path);
         return false;
     }
     m_queries = std::make_unique<Queries>();
     qCInfo(lcDatabase) << "opened" << m_path << "as" << m_connection;
-    return true;
-}
-
-bool ChannelDatabase::createSchema(QString *error)
-{
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    if (!db.transaction()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    for (const QString &statement : schemaStatements()) {
-        if (!q.exec(statement)) {
-            *error = q.lastError().text();
-            db.rollback();
-            return false;
-        }
-    }
-    q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
-    if (!db.commit()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    qCInfo(lcDatabase) << "created" << m_path;
     return true;
 }
 
@@ -248,76 +201,72 @@ bool ChannelDatabase::addTalkgroup(const Talkgroup &t, const QDateTime &when, QS
                error);
 }
 
-const QStringList &ChannelDatabase::userColumns()
+bool ChannelDatabase::storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error)
 {
-    static const QStringList columns = {
-        QStringLiteral("CALLSIGN"), QStringLiteral("COMPANY_NAME"), QStringLiteral("RS"),
-        QStringLiteral("CITY"),     QStringLiteral("COUNTY"),       QStringLiteral("STATE"),
-        QStringLiteral("LATITUDE"), QStringLiteral("LONGITUDE"),    QStringLiteral("NOTES"),
-    };
-    return columns;
-}
-
-bool ChannelDatabase::replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error)
-{
+    *otherRows = 0;
+    m_lastFailureBusy = false;
     if (!open(error))
         return false;
     QSqlDatabase db = database();
     const QString table = bankTableName(bank);
-    const QStringList user = userColumns();
-    if (!db.transaction()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    auto fail = [&](const QSqlQuery &q) {
-        *error = q.lastError().text();
+    auto failWith = [&](const QSqlError &e) {
+        *error = e.text();
+        m_lastFailureBusy = isBusy(e);
         db.rollback();
         return false;
     };
+    if (!db.transaction())
+        return failWith(db.lastError());
+    auto fail = [&](QSqlQuery &q) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        return failWith(e);
+    };
 
-    // What the user wrote about each channel, from its first row.
-    QHash<int, QVariantList> kept;
+    // The first row of each channel is the one the scanner's values go into.
+    QHash<int, qint64> firstRow;
+    int rows = 0;
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT CHANNEL, %1 FROM %2 ORDER BY rowid").arg(user.join(QStringLiteral(", ")), table)))
+        if (!q.exec(QStringLiteral("SELECT rowid, CHANNEL FROM %1 ORDER BY rowid").arg(table)))
             return fail(q);
         while (q.next()) {
-            const int channel = q.value(0).toInt();
-            if (kept.contains(channel))
-                continue;
-            QVariantList values;
-            for (int i = 0; i < user.size(); ++i)
-                values << q.value(i + 1);
-            kept.insert(channel, values);
+            ++rows;
+            if (!q.value(1).isNull() && !firstRow.contains(q.value(1).toInt()))
+                firstRow.insert(q.value(1).toInt(), q.value(0).toLongLong());
         }
     }
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("DELETE FROM %1").arg(table)))
-        return fail(q);
-    QStringList marks(7 + user.size(), QStringLiteral("?"));
-    if (!q.prepare(QStringLiteral("INSERT INTO %1 (CHANNEL, FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, %2) VALUES (%3)")
-                       .arg(table, user.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
-        return fail(q);
+    QSqlQuery update(db);
+    QSqlQuery insert(db);
+    if (!update.prepare(QStringLiteral("UPDATE %1 SET FREQUENCY = ?, sFREQ = ?, TRUNKED = ?, DELAY = ?, LOCKOUT = ?, "
+                                       "PRIORITY = ? WHERE rowid = ?")
+                            .arg(table)))
+        return fail(update);
+    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (FREQUENCY, sFREQ, TRUNKED, DELAY, LOCKOUT, PRIORITY, CHANNEL) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?)")
+                            .arg(table)))
+        return fail(insert);
+    int updated = 0;
     for (const ChannelRecord &r : channels) {
-        q.addBindValue(r.channel);
+        const auto row = firstRow.constFind(r.channel);
+        QSqlQuery &q = row != firstRow.constEnd() ? update : insert;
         q.addBindValue(r.frequency);
         q.addBindValue(r.sFreq);
         q.addBindValue(int(r.trunked));
         q.addBindValue(int(r.delay));
         q.addBindValue(int(r.lockout));
         q.addBindValue(int(r.priority));
-        const QVariantList values = kept.value(r.channel, QVariantList(user.size()));
-        for (const QVariant &v : values)
-            q.addBindValue(v);
+        q.addBindValue(row != firstRow.constEnd() ? QVariant(*row) : QVariant(r.channel));
         if (!q.exec())
             return fail(q);
+        updated += row != firstRow.constEnd() ? 1 : 0;
     }
-    if (!db.commit()) {
-        *error = db.lastError().text();
-        db.rollback();
-        return false;
-    }
+    update.finish();
+    insert.finish();
+    if (!db.commit())
+        return failWith(db.lastError());
+    *otherRows = rows - updated;
     return true;
 }
 
@@ -328,14 +277,14 @@ bool ChannelDatabase::bankFrequencies(int bank, QMap<int, QVariant> *frequencies
         return false;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT CHANNEL, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
+    if (!q.exec(QStringLiteral("SELECT CHANNEL, FREQUENCY, sFREQ FROM %1 ORDER BY rowid").arg(bankTableName(bank)))) {
         *error = q.lastError().text();
         return false;
     }
     while (q.next()) {
         const int channel = q.value(0).toInt();
         if (!frequencies->contains(channel))
-            frequencies->insert(channel, q.value(1));
+            frequencies->insert(channel, Frequency::restoreText(q.value(1), q.value(2)));
     }
     return true;
 }

@@ -25,14 +25,11 @@ class ChannelDatabase
 public:
     static constexpr int kBanks = 20;
     static constexpr int kChannelsPerBank = 50;
-    static constexpr int kSchemaVersion = 1;
 
     // "BANK01" .. "BANK09", "BANK10" .. "BANK20".
     static QString bankTableName(int bank);
     // The bank holding an absolute channel 1..1000 (1..50 in bank 1); 0 outside.
     static int bankOfChannel(int channel);
-    // The statements that create every table.
-    static QStringList schemaStatements();
 
     // path: the database file. connectionName: a name of its own per user of
     // the file (the lookups, a transfer, an editor). busyMillis: how long a
@@ -43,8 +40,9 @@ public:
     ChannelDatabase &operator=(const ChannelDatabase &) = delete;
 
     QString path() const { return m_path; }
-    // Opens the file, creating it with its schema when it does not exist. An
-    // existing file is used as it is. False, with *error, when it cannot be used.
+    // Opens the file, creating it when it does not exist, and brings it up to
+    // this program's tables (see DatabaseSchema). False, with *error, when it
+    // cannot be used; a file written by a newer program is refused untouched.
     bool open(QString *error);
     bool isOpen() const;
     void close();
@@ -69,20 +67,23 @@ public:
     bool lookupTalkgroup(const QString &id, std::optional<Talkgroup> *found, QString *error);
     bool addTalkgroup(const Talkgroup &talkgroup, const QDateTime &when, QString *error);
 
-    // Replaces a bank's rows with the channels read from the scanner, in one
-    // transaction: afterwards the table holds one row per channel given, and
-    // each keeps the user's own columns from the row that held its channel
-    // before. On failure the table is left as it was.
-    bool replaceBank(int bank, const QList<ChannelRecord> &channels, QString *error);
-    // The stored sFREQ of each channel of a bank (the first row of a channel
-    // where there are several); a NULL sFREQ is a null QVariant.
+    // Stores the channels read from the scanner in a bank's table, in one
+    // transaction: the first row of each channel gets the scanner's values,
+    // a channel without a row gets a new one, and every other row (a second
+    // row for a channel, a row without a channel or with a channel outside
+    // the bank) is left exactly as it is; *otherRows says how many there are.
+    // On failure the table is left as it was.
+    bool storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error);
+    // Whether the last storeBank failed only because another connection held
+    // the database locked, so that trying again later may work.
+    bool lastFailureWasBusy() const { return m_lastFailureBusy; }
+    // The frequency a restore types for each channel of a bank (the first row
+    // of a channel where there are several), as Frequency::restoreText gives
+    // it: the scanner's text, "000.000" for an empty channel, or a null
+    // value for a row with nothing that could be typed.
     bool bankFrequencies(int bank, QMap<int, QVariant> *frequencies, QString *error);
 
-    // The user's own columns of a bank row, which the program never changes.
-    static const QStringList &userColumns();
-
 private:
-    bool createSchema(QString *error);
     // The statement in the slot, prepared on first use; null (with *error)
     // when it cannot be.
     QSqlQuery *prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error);
@@ -91,6 +92,7 @@ private:
     QString m_path;
     QString m_connection;
     int m_busyMillis;
+    bool m_lastFailureBusy = false;
     struct Queries;
     std::unique_ptr<Queries> m_queries;
 };

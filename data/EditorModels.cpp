@@ -1,6 +1,7 @@
 #include "data/EditorModels.h"
 
 #include "data/ChannelRecord.h"
+#include "data/Frequency.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -36,22 +37,12 @@ bool BankTableModel::normalise(const QString &column, const QVariant &value, QVa
         *stored = channel;
         return true;
     }
-    if (column == QLatin1String("FREQUENCY")) {
-        if (text.isEmpty()) {
-            *stored = QVariant();
-            return true;
-        }
-        bool ok = false;
-        const double mhz = text.toDouble(&ok);
-        if (!ok || mhz < 0 || mhz > 1300)
+    if (column == QLatin1String("FREQUENCY") || column == QLatin1String("sFREQ")) {
+        QVariant mhz;
+        QVariant sFreq;
+        if (!frequencyPair(value, &mhz, &sFreq))
             return false;
-        *stored = mhz;
-        return true;
-    }
-    if (column == QLatin1String("sFREQ")) {
-        if (!text.isEmpty() && text != ChannelRecord::kEmpty && !ChannelRecord::isWellFormedFrequency(text))
-            return false;
-        *stored = text;
+        *stored = column == QLatin1String("FREQUENCY") ? mhz : sFreq;
         return true;
     }
     if (column == QLatin1String("TRUNKED") || column == QLatin1String("DELAY") || column == QLatin1String("LOCKOUT")
@@ -61,8 +52,45 @@ bool BankTableModel::normalise(const QString &column, const QVariant &value, QVa
     return true;
 }
 
+bool BankTableModel::frequencyPair(const QVariant &value, QVariant *mhz, QVariant *sFreq)
+{
+    const QString text = value.toString().trimmed();
+    // Nothing, nought or the scanner's own mark: an empty channel.
+    if (text.isEmpty() || text == ChannelRecord::kEmpty || text.toDouble() == 0.0) {
+        bool number = false;
+        text.toDouble(&number);
+        if (!text.isEmpty() && !number)
+            return false;
+        *mhz = 0.0;
+        *sFreq = ChannelRecord::kEmpty;
+        return true;
+    }
+    const std::optional<Frequency> f = Frequency::fromText(text);
+    if (!f)
+        return false;
+    *mhz = f->mhz();
+    *sFreq = f->scannerText();
+    return true;
+}
+
 bool BankTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
+    const QString column = record().fieldName(index.column());
+    if (role == Qt::EditRole && (column == QLatin1String("FREQUENCY") || column == QLatin1String("sFREQ"))) {
+        // The two columns hold one frequency: either sets both.
+        QVariant mhz;
+        QVariant sFreq;
+        if (!frequencyPair(value, &mhz, &sFreq))
+            return false;
+        const int mhzColumn = fieldIndex(QStringLiteral("FREQUENCY"));
+        const int sFreqColumn = fieldIndex(QStringLiteral("sFREQ"));
+        bool ok = true;
+        if (mhzColumn >= 0)
+            ok = QSqlTableModel::setData(index.siblingAtColumn(mhzColumn), mhz, role) && ok;
+        if (sFreqColumn >= 0)
+            ok = QSqlTableModel::setData(index.siblingAtColumn(sFreqColumn), sFreq, role) && ok;
+        return ok;
+    }
     QVariant stored = value;
     if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
         return false;

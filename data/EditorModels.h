@@ -15,6 +15,10 @@ public:
     // A value typed for a column, as it is to be stored; false when the
     // column cannot take it.
     static bool normalise(const QString &column, const QVariant &value, QVariant *stored);
+    // A frequency typed into FREQUENCY or sFREQ, as the two columns store it
+    // (460.125 and "460.1250"); an empty text or 0 is an empty channel (0 and
+    // "000.000"). False when it is no frequency (see Frequency).
+    static bool frequencyPair(const QVariant &value, QVariant *mhz, QVariant *sFreq);
 };
 
 // The talkgroup log as the talkgroup editor edits it. A talkgroup always has

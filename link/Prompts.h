@@ -16,3 +16,8 @@ using PromptFn =
 // A message box. Returns true for OK (or Yes), false for Cancel or a closed box.
 enum class MessageKind { Information, OkCancel, Warning };
 using MessageFn = std::function<bool(MessageKind kind, const QString &title, const QString &text)>;
+
+// The question before a window with changes not yet written closes: Save
+// writes them, Discard drops them, Cancel keeps the window open with them.
+enum class PendingAnswer { Save, Discard, Cancel };
+using PendingEditsFn = std::function<PendingAnswer(const QString &title, const QString &text)>;

@@ -16,8 +16,10 @@ public:
     };
 
     // A scanner that floods the port, or sends without ever ending a line,
-    // must not make the buffer grow without bound: beyond this many
-    // characters the oldest text is dropped.
+    // must not make the buffer grow without bound: a line keeps at most its
+    // first kMaxLine characters (the rest up to its carriage return is
+    // dropped), and beyond kMaxPending characters the oldest whole lines go.
+    static constexpr int kMaxLine = 256;
     static constexpr int kMaxPending = 4096;
 
     void append(const QByteArray &bytes);
@@ -32,8 +34,15 @@ public:
 
     const QString &pending() const { return m_text; }
     bool isEmpty() const { return m_text.isEmpty(); }
-    void clear() { m_text.clear(); }
+    // Whether a complete line (or an empty one) is waiting.
+    bool hasLine() const { return m_text.contains(QLatin1Char('\r')); }
+    void clear()
+    {
+        m_text.clear();
+        m_dropping = false;
+    }
 
 private:
     QString m_text;
+    bool m_dropping = false; // inside the dropped tail of an overlong line
 };

@@ -25,6 +25,15 @@ void AuxLookups::failed(const QString &error)
         m_report(QStringLiteral("Channel database problem: %1").arg(error));
 }
 
+void AuxLookups::worked()
+{
+    if (!m_reported)
+        return;
+    m_reported = false;
+    if (m_report)
+        m_report(QString());
+}
+
 void AuxLookups::lookupChannel(const QString &channelText, const QString &frequencyText)
 {
     // What a lookup finds is only ever shown: with the window hidden there

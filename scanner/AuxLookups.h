@@ -18,7 +18,8 @@ public:
     static const QString kAutoAdded;
 
     // report: says a database problem on the status line. It is called once
-    // for a run of failures, and again only after a lookup has worked.
+    // for a run of failures; the first lookup that works after them calls it
+    // with an empty text, to withdraw the problem.
     AuxLookups(AuxDisplayModel *aux, ChannelDatabase *db, std::function<void(const QString &)> report);
 
     void lookupChannel(const QString &channelText, const QString &frequencyText);
@@ -29,7 +30,7 @@ public:
 
 private:
     void failed(const QString &error);
-    void worked() { m_reported = false; }
+    void worked();
 
     AuxDisplayModel *m_aux;
     ChannelDatabase *m_db;

@@ -102,6 +102,20 @@ void DisplayModel::setStatusLine(const QString &text)
     emit statusLineChanged(text);
 }
 
+void DisplayModel::setProblemLine(const QString &text)
+{
+    if (text.isEmpty()) {
+        if (!m_problem.isEmpty() && m_status == m_problem)
+            setStatusLine(m_beforeProblem);
+        m_problem.clear();
+        return;
+    }
+    if (m_problem.isEmpty() || m_status != m_problem)
+        m_beforeProblem = m_status;
+    m_problem = text;
+    setStatusLine(text);
+}
+
 void DisplayModel::showAllSegments()
 {
     setText(BANK, designText(BANK));

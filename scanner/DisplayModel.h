@@ -48,6 +48,10 @@ public:
 
     QString statusLine() const { return m_status; }
     void setStatusLine(const QString &text);
+    // A problem shown on the status line until it is over: an empty text
+    // withdraws it, bringing back what the line said before, unless the line
+    // has been given another text meanwhile.
+    void setProblemLine(const QString &text);
 
     // Self-test screens; each sets only its own fields.
     void showAllSegments();
@@ -70,6 +74,9 @@ signals:
     void statusLineChanged(const QString &text);
 
 private:
+    QString m_problem;        // the problem on the status line, if any
+    QString m_beforeProblem;  // what the line said before it
+
     // The search word between its two arrows.
     void setSearchArrows();
 

@@ -81,6 +81,9 @@ void PollLoop::turn()
         m_state->keyQuery.clear();
     }
     if (!m_nextQuery.isEmpty()) {
+        if (m_nextQuery == Command::kQueryTalkgroup || m_nextQuery == Command::kQueryModulation
+            || m_nextQuery == Command::kTalkgroupDisplayOn)
+            m_trunkQueryTurn = m_turns;
         m_w.port->send(m_nextQuery);
         m_lastQuery = m_nextQuery;
         m_nextQuery.clear();
@@ -157,6 +160,11 @@ void PollLoop::handle(const QString &r)
 void PollLoop::handleSquelch(const QString &r)
 {
     const ScannerMode mode = m_state->mode;
+    if (mode == ScannerMode::TrunkSearch && m_turns - m_trunkQueryTurn >= kTrunkStallTurns && !m_rx.hasLine()) {
+        // The trunk cycle lost a reply: start it again.
+        m_nextQuery = Command::kQueryTalkgroup;
+        return;
+    }
     if (SquelchReply::decode(r) == Squelch::Open) {
         if (mode == ScannerMode::Scan || mode == ScannerMode::Manual)
             m_nextQuery = Command::kReadChannel;

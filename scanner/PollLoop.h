@@ -23,6 +23,11 @@ class PollLoop : public QObject
     Q_OBJECT
 public:
     static constexpr int kTurnMillis = 10;
+    // In trunk search the loop lives on its "ID" / "RM" cycle. When a reply of
+    // that cycle was lost (line noise swallowed it), it asks "ID" again once
+    // this many turns have passed without either query and nothing more is
+    // waiting to be read.
+    static constexpr int kTrunkStallTurns = 50;
 
     // A run works on the session's port, display and lookups, and keeps the
     // session's state current.
@@ -80,4 +85,5 @@ private:
     QString m_readThisTurn;
     qint64 m_turns = 0;
     qint64 m_queries = 0;
+    qint64 m_trunkQueryTurn = 0; // the turn that last sent "ID", "RM" or "IDN"
 };

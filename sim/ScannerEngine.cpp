@@ -257,6 +257,14 @@ QStringList ScannerEngine::handle(const QString &command)
         return {};
 
     QString reply = kNg;
+    const bool entryKey = command.startsWith(QLatin1String("KEY02 ")) || command == QLatin1String("KEY03")
+        || command == QLatin1String("KEY04");
+    if (!entryKey && command != QLatin1String("MD") && command != QLatin1String("SQ"))
+        m_accessed = false;
+    if (entryKey && m_accessed && m_current == m_refuseKeysOn) {
+        m_entry.clear();
+        return {kNg};
+    }
     static const QRegularExpression digitKey(QStringLiteral("^KEY02 (\\d)$"));
     static const QRegularExpression memoryAccess(QStringLiteral("^MA(\\d{3,4})$"));
     QRegularExpressionMatch m;
@@ -278,6 +286,7 @@ QStringList ScannerEngine::handle(const QString &command)
             m_current = n;
             m_mode = Manual;
             m_entry.clear();
+            m_accessed = true;
             reply = channelReply(n, m_channels[n - 1]);
         }
     } else if (command == QLatin1String("ID")) {
@@ -313,7 +322,7 @@ QStringList ScannerEngine::handle(const QString &command)
         // E: store the frequency typed in on the current channel.
         const QString entry = m_entry;
         m_entry.clear();
-        if (entry.isEmpty() || store(entry))
+        if (entry.isEmpty() || (m_accessed && m_current == m_ignoreTypingOn) || store(entry))
             reply = kOk;
     } else if (command == QLatin1String("KEY01")) {
         const QString entry = m_entry;

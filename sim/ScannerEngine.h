@@ -80,6 +80,11 @@ public:
     // line before every n-th reply (0: never).
     void setSilentAfter(int commands) { m_silentAfter = commands; }
     void setGarbageEvery(int replies) { m_garbageEvery = replies; }
+    // Faults of one channel's typing after its "MA" selection (0: none): its
+    // keys are answered "NG" and nothing is stored; or they are acknowledged
+    // and nothing is stored.
+    void setRefuseKeysOn(int channel) { m_refuseKeysOn = channel; }
+    void setIgnoreTypingOn(int channel) { m_ignoreTypingOn = channel; }
 
     // Reply texts.
     static QString channelReply(int n, const SimChannel &c);
@@ -102,6 +107,9 @@ private:
     bool m_shift = false;
     int m_silentAfter = -1;
     int m_garbageEvery = 0;
+    int m_refuseKeysOn = 0;
+    int m_ignoreTypingOn = 0;
+    bool m_accessed = false; // the current channel was selected by "MA" and a number
     int m_replies = 0;
     std::mt19937 m_random{4410};
 

@@ -216,6 +216,18 @@ void TestLink::bufferStaysBounded()
     }
     QCOMPARE(line, QStringLiteral("MD01"));
 
+    // An overlong line keeps its head, so it is still known by its first
+    // characters, and the line after it is intact.
+    buffer.clear();
+    buffer.append("ID C 0" + QByteArray(3000, '5'));
+    buffer.append(QByteArray(3000, '5') + "\rRM AM\r");
+    QVERIFY(buffer.cut(&line) == ReplyBuffer::Cut::Line);
+    QCOMPARE(line.size(), ReplyBuffer::kMaxLine);
+    QVERIFY(line.startsWith(QLatin1String("ID C 0555")));
+    QVERIFY(buffer.cut(&line) == ReplyBuffer::Cut::Line);
+    QCOMPARE(line, QStringLiteral("RM AM"));
+    QVERIFY(buffer.isEmpty());
+
     // A flood of short lines keeps the newest lines intact.
     buffer.clear();
     for (int i = 0; i < 5000; ++i)

@@ -4,6 +4,7 @@
 #include "scanner/AuxDisplayModel.h"
 
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTest>
 
 class TestPollLoop : public QObject
@@ -170,6 +171,27 @@ void TestPollLoop::odd_talkgroupReplies()
         QCOMPARE(rig.text(DisplayModel::ACTIVEBANK), bankRow);
         QCOMPARE(rig.state().currentTalkgroup, QStringLiteral("123"));
     }
+    // IDs that no talkgroup has (quotes, punctuation, control characters,
+    // letters, more than twelve characters) are line noise: not shown, never
+    // logged.
+    QSqlQuery count(rig.parts.lookupsDb.database());
+    QVERIFY(count.exec(QStringLiteral("SELECT count(*) FROM TALKGROUPS")) && count.next());
+    const int logged = count.value(0).toInt();
+    for (const QString &junk :
+         {QStringLiteral("ID C X|:<~GzM6qMmkwk)$~kpqIWhcMSt"), QStringLiteral("ID C P&!"), QStringLiteral("ID C 12'3"),
+          QStringLiteral("ID C 1\x01"), QStringLiteral("ID C -123"), QStringLiteral("ID C 1234567890123"),
+          QStringLiteral("ID C 00"), QStringLiteral("ID C 12 34")}) {
+        QCOMPARE(rig.reply(junk), QStringLiteral("RM"));
+        QCOMPARE(rig.text(DisplayModel::FREQ), freq);
+        QCOMPARE(rig.state().currentTalkgroup, QStringLiteral("123"));
+    }
+    // Fleet-subfleet IDs and twelve characters are fine.
+    rig.reply(QStringLiteral("ID C 100-01"));
+    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("100-01"));
+    rig.reply(QStringLiteral("ID C 123456789012"));
+    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("123456789012"));
+    QVERIFY(count.exec(QStringLiteral("SELECT count(*) FROM TALKGROUPS")) && count.next());
+    QCOMPARE(count.value(0).toInt(), logged + 2);
 }
 
 void TestPollLoop::modeReplies()

@@ -5,6 +5,7 @@
 #include "scanner/AuxDisplayModel.h"
 #include "ui/AuxDisplayWindow.h"
 #include "data/AppInfo.h"
+#include "data/EditorModels.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/TalkGroupsEditor.h"
 #include "ui/FacePlateWindow.h"
@@ -39,6 +40,7 @@ private slots:
     void serialDeviceChooser();
     void windowParts();
     void closingClosesPort();
+    void exitAsksAboutPendingEdits();
     void splash();
 };
 
@@ -113,12 +115,14 @@ void TestShell::helpEntries()
     QCOMPARE(titles, QStringList(2, QStringLiteral("Orvendal Help")));
     QCOMPARE(kinds.first(), MessageKind::Information);
     const QStringList lines = texts.first().split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 6);
     QCOMPARE(lines.at(0), QStringLiteral("Please see the enclosed Orvendal.Doc file"));
     QCOMPARE(lines.at(1), QStringLiteral("It should be located in the directory:"));
     QCOMPARE(lines.at(2), QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
     QVERIFY(!lines.at(2).endsWith(QDir::separator()));
-    QCOMPARE(Help::text(), texts.first());
+    QCOMPARE(lines.at(4), QStringLiteral("The channel database in use is:"));
+    QCOMPARE(lines.at(5), QDir::toNativeSeparators(rig.databasePath()));
+    QCOMPARE(Help::text(rig.databasePath()), texts.first());
 }
 
 void TestShell::aboutBox()
@@ -290,6 +294,41 @@ void TestShell::closingClosesPort()
     window.close();
     QVERIFY(!rig.port.isOpen());
     QCOMPARE(rig.session.phase(), ScannerSession::Phase::Ended);
+}
+
+void TestShell::exitAsksAboutPendingEdits()
+{
+    WindowRig rig;
+    FacePlateWindow &window = rig.window;
+    PendingAnswer answer = PendingAnswer::Cancel;
+    int asked = 0;
+    window.setPendingEditsQuestion([&](const QString &, const QString &) {
+        ++asked;
+        return answer;
+    });
+    window.show();
+    window.openBankEditor();
+    QPointer<ScannerBankEditor> editor = window.bankEditor();
+    QVERIFY(editor);
+    BankTableModel *m = editor->model();
+    editor->add();
+    QVERIFY(m->setData(m->index(m->rowCount() - 1, m->fieldIndex(QStringLiteral("CHANNEL"))), 7));
+
+    // File, Exit and the faceplate's close box: Cancel keeps everything open.
+    window.findChild<QAction *>(QStringLiteral("File_Exit"))->trigger();
+    QCOMPARE(asked, 1);
+    QVERIFY(editor && editor->isVisible() && editor->model()->isDirty());
+    QVERIFY(rig.session.phase() != ScannerSession::Phase::Ended);
+    QVERIFY(!window.close());
+    QCOMPARE(asked, 2);
+    QVERIFY(window.isVisible() && editor);
+
+    // Discard: the program ends without the edit.
+    answer = PendingAnswer::Discard;
+    QVERIFY(window.close());
+    QCOMPARE(asked, 3);
+    QCOMPARE(rig.session.phase(), ScannerSession::Phase::Ended);
+    QTRY_VERIFY(!editor);
 }
 
 void TestShell::splash()

@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QTimer>
 
 
 class TestTransfer : public QObject
@@ -24,12 +26,12 @@ private slots:
     void quitResumesManualChannel();
     void backupCopiesScannerMemory();
     void backupKeepsUserColumns();
-    void restoreTypesFrequencies();
     void silentScannerKeepsOldRows();
     void cancelStopsAfterChannel();
     void pulledCableDuringBackup();
     void portThatWillNotOpen();
     void databaseThatRefusesWrites();
+    void lockedDatabaseIsWaitedFor();
 };
 
 void TestTransfer::dialogsHandOverTheLink()
@@ -176,65 +178,37 @@ void TestTransfer::backupKeepsUserColumns()
     QSqlQuery q(rig.db.database());
     QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ, COMPANY_NAME, NOTES, CITY) "
                                   "VALUES (8, '1.0', 'Water Dept', 'pump station', 'Springfield')")));
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (8, 'second row')")));
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (777, 'not of this bank')")));
+    // Rows besides the first of each channel, each with the user's data.
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ, FREQUENCY, CALLSIGN, COMPANY_NAME, NOTES) VALUES "
+                                  "(8, '460.1250', 460.125, 'KA1', 'second row', 'n1'), "
+                                  "(NULL, '1.5', 1.5, 'KB2', 'no channel', 'n2'), "
+                                  "(777, NULL, NULL, 'KC3', 'not of this bank', x'00ff'), "
+                                  "('12', '155.0000', 155, 'KD4', 'text channel', 'n4')")));
+    // Everything of those rows, types included.
+    const QString snapshot = QStringLiteral(
+        "SELECT group_concat(quote(rowid) || quote(CHANNEL) || quote(FREQUENCY) || quote(sFREQ) || quote(TRUNKED) "
+        "|| quote(CALLSIGN) || quote(COMPANY_NAME) || quote(NOTES), '|') FROM BANK01 WHERE rowid BETWEEN 2 AND 4");
+    const QString before = rig.value(snapshot);
     q.finish();
     rig.transfer->backup();
     QVERIFY(rig.run({1}));
-    QVERIFY(rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
-    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
-    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Water Dept"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT NOTES FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("pump station"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT CITY FROM BANK01 WHERE CHANNEL = 8")), QStringLiteral("Springfield"));
-    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE CHANNEL = 8")),
+    const QString message = rig.messages.last();
+    QVERIFY(message.startsWith(QLatin1String("Scanner memory backup SUCCESSFUL!")));
+    QVERIFY2(message.contains(QLatin1String("3 other row(s)")) && message.contains(QLatin1String("bank editor shows them")),
+             qPrintable(message));
+    QCOMPARE(rig.value(snapshot), before);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 53);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(DISTINCT CHANNEL) FROM BANK01")), 51);
+    // The first row of channel 8 (and the text-typed 12) got the scanner's
+    // values and kept the user's.
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE rowid = 1")), QStringLiteral("Water Dept"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT NOTES FROM BANK01 WHERE rowid = 1")), QStringLiteral("pump station"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT CITY FROM BANK01 WHERE rowid = 1")), QStringLiteral("Springfield"));
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE rowid = 1")),
              ScannerEngine::frequencyText(rig.engine.channel(8).freq));
-    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME IS NOT NULL")), 1);
-}
-
-void TestTransfer::restoreTypesFrequencies()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    // Bank 2: channel 53 holds 154.4150; 51 is empty; 52 has no row; some rows
-    // hold nothing the keys could type.
-    QSqlQuery q(rig.db.database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, sFREQ) VALUES (53, '154.4150'), (51, '000.000'), "
-                                  "(54, NULL), (55, ''), (56, '12.5'), (57, '154.41500'), (58, 'abc.defg')")));
-    // Bank 1 from a backup of the scanner's own memory.
-    rig.engine.handle(QStringLiteral("AC"));
-    for (int n = 1; n <= 50; n += 3)
-        rig.engine.setChannel(n, {1000000 + n * 125 * 10, false, false, false, false});
-    rig.transfer->backup();
-    QVERIFY(rig.run({1}));
-    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
-    const QString bank1 = QStringLiteral("SELECT group_concat(CHANNEL || '=' || sFREQ) FROM (SELECT * FROM BANK01 ORDER BY CHANNEL)");
-    const QString before = rig.value(bank1);
-    rig.engine.handle(QStringLiteral("AC"));
-
-    rig.transfer->restore();
-    QTest::qWait(50);
-    const qsizetype from = rig.engine.commandLog().size();
-    QVERIFY(rig.run({1, 2}, 30000));
-    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner Memory Restore SUCCESSFUL!")), qPrintable(rig.messages.last()));
-    QVERIFY2(rig.messages.last().contains(QLatin1String("5 channel(s)")), qPrintable(rig.messages.last()));
-
-    const QStringList commands = rig.commandsFrom(from);
-    QCOMPARE(commands.mid(0, 2), QStringList({"KEY01", "MA999"}));
-    const qsizetype at = commands.indexOf(QStringLiteral("MA053"));
-    QCOMPARE(commands.mid(at, 11), QStringList({"MA053", "KEY02 1", "KEY02 5", "KEY02 4", "KEY03", "KEY02 4", "KEY02 1",
-                                                "KEY02 5", "KEY02 0", "KEY04", "MA054"}));
-    // Empty, missing and unusable rows: only their MA query.
-    for (const char *ma : {"MA051", "MA052", "MA055", "MA056", "MA057", "MA058"}) {
-        const qsizetype i = commands.indexOf(QLatin1String(ma));
-        QVERIFY2(commands.value(i + 1).startsWith(QLatin1String("MA")), ma);
-    }
-    QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(53).freq), QStringLiteral("154.4150"));
-
-    // Bank 1 in the scanner is the database's bank 1 again: a backup now
-    // reads back the very same rows.
-    rig.transfer->backup();
-    QVERIFY(rig.run({1}));
-    QCOMPARE(rig.value(bank1), before);
+    QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01 WHERE rowid = 5")),
+             ScannerEngine::frequencyText(rig.engine.channel(12).freq));
+    QCOMPARE(rig.value(QStringLiteral("SELECT COMPANY_NAME FROM BANK01 WHERE rowid = 5")), QStringLiteral("text channel"));
 }
 
 void TestTransfer::silentScannerKeepsOldRows()
@@ -368,6 +342,46 @@ void TestTransfer::databaseThatRefusesWrites()
     QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
     QCOMPARE(rig.value(QStringLiteral("SELECT sFREQ FROM BANK01")), QStringLiteral("old"));
     QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 1);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+}
+
+void TestTransfer::lockedDatabaseIsWaitedFor()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.db.database().transaction());
+    QSqlQuery(rig.db.database()).exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, sFREQ) VALUES (1, 'old')"));
+    QVERIFY(rig.db.database().commit());
+    ChannelDatabase other(rig.dbPath, QStringLiteral("other program"));
+    QString error;
+    QVERIFY(other.open(&error));
+    QSqlQuery lock(other.database());
+
+    // Another program holds the write lock for 3 s from the start of the
+    // backup: the backup waits for it and completes.
+    rig.transfer->backup();
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QElapsedTimer held;
+    held.start();
+    QTimer::singleShot(3000, [&] { QVERIFY(lock.exec(QStringLiteral("ROLLBACK"))); });
+    QVERIFY(rig.run({1}));
+    QVERIFY(held.elapsed() >= 2500); // it waited for the lock (the timer may fire a little early)
+    QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner memory backup SUCCESSFUL!")), qPrintable(rig.messages.last()));
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01")), 50);
+    QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
+
+    // A lock that outlasts the wait (shortened here from its 10 s): the backup
+    // fails with a message and the bank is as it was.
+    const QString before = rig.value(QStringLiteral("SELECT group_concat(CHANNEL || sFREQ) FROM BANK01"));
+    rig.transfer->setDatabaseWaitMillis(1000);
+    rig.transfer->backup();
+    QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QVERIFY(rig.run({1}));
+    QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+    QVERIFY2(rig.messages.last().contains(QLatin1String("bank 1 could not be written to the database: database is locked")),
+             qPrintable(rig.messages.last()));
+    QVERIFY(!rig.messages.last().contains(QLatin1String("SUCCESSFUL")));
+    QCOMPARE(rig.value(QStringLiteral("SELECT group_concat(CHANNEL || sFREQ) FROM BANK01")), before);
     QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
 }
 

@@ -91,6 +91,33 @@ void TestTransferLogic::completionMessages()
              QStringLiteral("Scanner Memory Restore SUCCESSFUL!\r\n2 channel(s) had no frequency that could be typed in "
                             "and were skipped.\r\nPress ENTER or click OK to continue"));
 
+    // A backup names the rows it kept besides one per channel, done or not.
+    r = {};
+    r.outcome = BankTransfer::Outcome::Completed;
+    r.otherRows = 3;
+    QCOMPARE(TransferReport::message(Backup, r),
+             QStringLiteral("Scanner memory backup SUCCESSFUL!\r\n3 other row(s) in the saved banks (a second row for a "
+                            "channel, a row without a channel or with a channel outside its bank) were kept as they "
+                            "were; the bank editor shows them.\r\nPress ENTER or click OK to continue"));
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    QVERIFY(TransferReport::message(Backup, r).contains(QLatin1String("3 other row(s)")));
+
+    // A restore whose channels do not all read back is no success: the
+    // first ten are listed, then a count; so on a cancel too.
+    r = {};
+    r.outcome = BankTransfer::Outcome::Completed;
+    for (int n = 101; n <= 113; ++n)
+        r.unverified << QStringLiteral("channel %1: the scanner answered \"NG\"").arg(n);
+    QStringList lines = TransferReport::message(Restore, r).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.at(0), QStringLiteral("Scanner memory restore finished with errors."));
+    QCOMPARE(lines.at(1), QStringLiteral("13 channel(s) did not take their frequency:"));
+    QCOMPARE(lines.at(2), r.unverified.first());
+    QCOMPARE(lines.at(11), r.unverified.at(9));
+    QCOMPARE(lines.at(12), QStringLiteral("... and 3 more."));
+    QVERIFY(!lines.join(QString()).contains(QLatin1String("SUCCESSFUL")));
+    r.outcome = BankTransfer::Outcome::Cancelled;
+    QVERIFY(TransferReport::message(Restore, r).contains(QLatin1String("13 channel(s) did not take")));
+
     r = {};
     r.outcome = BankTransfer::Outcome::Cancelled;
     r.banksDone = {1, 2};

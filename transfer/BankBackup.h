@@ -3,6 +3,8 @@
 #include "transfer/BankTransfer.h"
 #include "data/ChannelRecord.h"
 
+#include <QElapsedTimer>
+
 // Copies the ticked banks from the scanner into their bank tables. A bank's
 // table is replaced only once all its 50 channels have been read.
 //
@@ -16,6 +18,10 @@ class BankBackup : public BankTransfer
 public:
     // Channels asked for and not yet answered, at most, when overlapping.
     static constexpr int kOverlapInFlight = 2;
+    // How long writing one bank waits for a database another program holds
+    // locked, and how often it tries meanwhile.
+    static constexpr int kDatabaseWaitMs = 10000;
+    static constexpr int kWriteRetryMs = 50;
 
     using BankTransfer::BankTransfer;
 
@@ -23,6 +29,7 @@ public:
 
     // Time spent writing the banks to the database so far.
     double databaseMillis() const { return m_databaseNs / 1e6; }
+    void setDatabaseWaitMillis(int ms) { m_databaseWaitMs = ms; }
 
 protected:
     void begin() override;
@@ -32,11 +39,20 @@ protected:
 private:
     int channelAt(int index) const { return (m_banks.at(index / 50) - 1) * 50 + index % 50 + 1; }
     void requestMore();
+    void takeReplies();
     void channelRead(const ChannelRecord &record);
+    // Stores the bank just read; while the database is locked it tries again
+    // on a timer until the wait is over.
+    void writeBank();
+    void nextChannel();
+    QString openText() const;
 
     QList<ChannelRecord> m_records;
     int m_requested = 0; // channels asked for, counted over all ticked banks
     int m_answered = 0;  // of which answered
     int m_inFlight = 1;
     qint64 m_databaseNs = 0;
+    int m_databaseWaitMs = kDatabaseWaitMs;
+    QElapsedTimer m_writeWait;
+    bool m_writing = false; // a bank write is waiting for the lock
 };

@@ -14,11 +14,26 @@ void BankRestore::begin()
         return;
     }
     // Manual mode, then into memory access.
-    send(Command::key(Command::Key::Manual));
-    send(Command::kMemoryAccessStart);
+    sendFor(Command::key(Command::Key::Manual), 0);
+    sendFor(Command::kMemoryAccessStart, 0);
     emit statusText(tr("Restoring from PC to scanner"));
     m_bankIndex = 0;
     startBank();
+}
+
+void BankRestore::sendFor(const QString &command, int channel)
+{
+    if (m_port->isOpen())
+        m_expected.append(channel);
+    send(command);
+}
+
+void BankRestore::queueFor(const QString &command, int channel)
+{
+    // Queued keys go out in order after everything sent before them.
+    if (m_port->isOpen())
+        m_expected.append(channel);
+    m_typing->send(command);
 }
 
 void BankRestore::startBank()
@@ -32,6 +47,9 @@ void BankRestore::startBank()
         finish(Outcome::Failed, tr("bank %1 could not be read from the database: %2").arg(currentBank()).arg(error));
         return;
     }
+    m_typed.clear();
+    m_refused.clear();
+    m_verifying = -1;
     m_channelInBank = 1;
     startChannel();
 }
@@ -43,7 +61,7 @@ void BankRestore::startChannel()
     const int n = channelNumber();
     reportChannel();
     m_answered = false;
-    send(Command::memoryAccess(n));
+    sendFor(Command::memoryAccess(n), n);
 
     const auto row = m_frequencies.constFind(n);
     const QString sFreq = row != m_frequencies.cend() && !row->isNull() ? row->toString() : QString();
@@ -62,19 +80,43 @@ void BankRestore::startChannel()
     if (!m_typing)
         m_typing = new CommandSequence(m_port, this);
     for (const QString &key : Command::frequencyKeys(sFreq))
-        m_typing->send(key);
-    m_typing->pause(kKeyPauseMs).send(Command::key(Command::Key::Enter)).pause(kKeyPauseMs).then([this] { awaitAnswer(); });
+        queueFor(key, n);
+    m_typing->pause(kKeyPauseMs);
+    queueFor(Command::key(Command::Key::Enter), n);
+    m_typing->pause(kKeyPauseMs).then([this] { awaitAnswer(); });
+    m_typed.append({n, sFreq});
     if (!m_typing->isRunning())
         m_typing->start();
 }
 
 void BankRestore::received()
 {
-    // The scanner's answers are not read, only taken off the line.
-    m_port->input();
+    m_rx.append(m_port->input());
     m_answered = true;
-    if (m_awaiting)
+    QString line;
+    while (isRunning() && m_rx.takeLine(&line))
+        handleLine(line);
+    if (isRunning() && m_awaiting)
         channelDone();
+}
+
+void BankRestore::handleLine(const QString &line)
+{
+    // Only answers count: an acknowledgement, a refusal or a channel reply.
+    const bool refused = line == QLatin1String("NG");
+    if (!refused && !line.startsWith(QLatin1Char('O')) && !line.startsWith(QLatin1Char('C')))
+        return;
+    const int channel = m_expected.isEmpty() ? 0 : m_expected.takeFirst();
+    if (refused && channel > 0)
+        m_refused.insert(channel, tr("the scanner answered \"NG\""));
+    if (m_verifying < 0 || m_verifying >= m_typed.size())
+        return;
+    // The read-back is known by its own reply wherever it comes; in the
+    // place of that reply, a refusal or another channel's reply means the
+    // channel could not be read.
+    const int verified = m_typed.at(m_verifying).first;
+    if (ChannelRecord::fromReply(line, verified) || (channel == -verified && !line.startsWith(QLatin1Char('O'))))
+        readBack(verified, line);
 }
 
 void BankRestore::awaitAnswer()
@@ -103,6 +145,47 @@ void BankRestore::channelDone()
         startChannel();
         return;
     }
+    m_verifying = 0;
+    verifyNext();
+}
+
+void BankRestore::verifyNext()
+{
+    if (m_verifying >= m_typed.size()) {
+        bankVerified();
+        return;
+    }
+    // Select the channel on the keys, then read it, as a backup does.
+    const int n = m_typed.at(m_verifying).first;
+    for (const QString &key : Command::numberKeys(n))
+        sendFor(key, 0);
+    sendFor(Command::key(Command::Key::Manual), 0);
+    sendFor(Command::kReadChannel, -n);
+    startReplyTimer();
+}
+
+void BankRestore::readBack(int channel, const QString &line)
+{
+    stopReplyTimer();
+    const QString typed = m_typed.at(m_verifying).second;
+    const std::optional<ChannelRecord> record = ChannelRecord::fromReply(line, channel);
+    if (m_refused.contains(channel))
+        problem(channel, m_refused.take(channel));
+    else if (!record)
+        problem(channel, tr("could not be read back"));
+    else if (record->sFreq != typed)
+        problem(channel, tr("the scanner holds %1, the table %2").arg(record->sFreq, typed));
+    ++m_verifying;
+    verifyNext();
+}
+
+void BankRestore::bankVerified()
+{
+    // Refused commands of channels with nothing typed.
+    for (auto it = m_refused.cbegin(); it != m_refused.cend(); ++it)
+        problem(it.key(), it.value());
+    m_refused.clear();
+    m_verifying = -1;
     m_result.banksDone.append(currentBank());
     ++m_bankIndex;
     m_channelInBank = 0;
@@ -112,7 +195,16 @@ void BankRestore::channelDone()
     startBank();
 }
 
+void BankRestore::problem(int channel, const QString &what)
+{
+    m_problems.insert(channel, what);
+    m_result.unverified.clear();
+    for (auto it = m_problems.cbegin(); it != m_problems.cend(); ++it)
+        m_result.unverified << tr("channel %1: %2").arg(it.key()).arg(it.value());
+}
+
 void BankRestore::timedOut()
 {
-    finish(Outcome::Failed, tr("channel %1 got no answer from the scanner").arg(channelNumber()));
+    const int n = m_verifying >= 0 && m_verifying < m_typed.size() ? m_typed.at(m_verifying).first : channelNumber();
+    finish(Outcome::Failed, tr("channel %1 got no answer from the scanner").arg(n));
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 Q_DECLARE_LOGGING_CATEGORY(lcTransfer)
@@ -35,6 +36,8 @@ public:
         int bankInProgress = 0;   // the bank under way when it stopped; 0 for none
         int lastChannel = 0;      // the last channel transferred
         int skipped = 0;          // restore: rows without a frequency it could type
+        int otherRows = 0;        // backup: rows of the saved banks besides one per channel, kept as they were
+        QStringList unverified;   // restore: "channel 53: why" for each channel refused or read back otherwise
     };
 
     // banks: 1..20, in order. The port is the dialog's own; it is opened with

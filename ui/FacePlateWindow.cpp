@@ -132,9 +132,11 @@ QMenu *FacePlateWindow::menu(const QString &objectName) const
 void FacePlateWindow::buildMenus()
 {
     ScannerSession *session = m_w.session;
-    const auto help = [this] { message(MessageKind::Information, Help::title(), Help::text()); };
+    const auto help = [this] { message(MessageKind::Information, Help::title(), Help::text(m_w.databasePath)); };
     MainMenu::build(menuBar(), {
-        {QStringLiteral("File_Exit"), [session] {
+        {QStringLiteral("File_Exit"), [this, session] {
+             if (!closeEditors())
+                 return; // the user kept an editor open
              session->shutdown();
              QApplication::quit();
          }},
@@ -181,6 +183,8 @@ void FacePlateWindow::openBankEditor()
 {
     if (!m_bankEditor) {
         auto *editor = new ScannerBankEditor(m_w.databasePath, m_message);
+        if (m_askPending)
+            editor->setPendingEditsQuestion(m_askPending);
         if (!editor->load()) {
             delete editor;
             return;
@@ -196,6 +200,8 @@ void FacePlateWindow::openTalkgroupEditor()
 {
     if (!m_talkgroupEditor) {
         auto *editor = new TalkGroupsEditor(m_w.databasePath, m_message);
+        if (m_askPending)
+            editor->setPendingEditsQuestion(m_askPending);
         if (!editor->load()) {
             delete editor;
             return;
@@ -219,14 +225,23 @@ void FacePlateWindow::placeWindows()
     setFocus(Qt::OtherFocusReason);
 }
 
+bool FacePlateWindow::closeEditors()
+{
+    if (m_bankEditor && !m_bankEditor->close())
+        return false;
+    return !m_talkgroupEditor || m_talkgroupEditor->close();
+}
+
 void FacePlateWindow::closeEvent(QCloseEvent *event)
 {
+    // The program ends with the faceplate: the editors' unsaved changes are
+    // asked about first, and the user may keep everything open.
+    if (!closeEditors()) {
+        event->ignore();
+        return;
+    }
     m_w.session->shutdown();
     m_auxWindow->close();
-    if (m_bankEditor)
-        m_bankEditor->close();
-    if (m_talkgroupEditor)
-        m_talkgroupEditor->close();
     emit closing();
     event->accept();
 }

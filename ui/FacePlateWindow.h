@@ -49,6 +49,12 @@ public:
 
     // The message boxes of the faceplate, its transfers and its editors.
     void setMessage(MessageFn message) { m_message = std::move(message); }
+    // The editors' question when they close with changes not yet written
+    // (their own message box unless set).
+    void setPendingEditsQuestion(PendingEditsFn ask) { m_askPending = std::move(ask); }
+    // Closes the editors, each asking first about changes not yet written;
+    // false when one of them stays open.
+    bool closeEditors();
 
     QLineEdit *field(DisplayModel::Field field) const { return m_fields[field]; }
     QLineEdit *statusLine() const { return m_status; }
@@ -88,6 +94,7 @@ private:
     Wiring m_w;
     MessageFn m_message;
     std::function<QList<SerialDevice>()> m_deviceLister;
+    PendingEditsFn m_askPending;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
     QPointer<ScannerBankEditor> m_bankEditor;

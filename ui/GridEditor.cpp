@@ -1,9 +1,11 @@
 #include "ui/GridEditor.h"
 
+#include "ui/Prompter.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -18,6 +20,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     , m_path(databasePath)
     , m_connection(QLatin1String(identity.connectionName))
     , m_message(std::move(message))
+    , m_askPending(Prompter::pendingEditsBox(this))
     , m_grid(new QTableView(this))
 {
     setObjectName(QLatin1String(identity.objectName));
@@ -107,6 +110,24 @@ void GridEditor::appendRow(QSqlTableModel *model, const QString &firstColumn)
     m_cursor.reset(model->rowCount(), row);
     m_grid->setFocus();
     m_grid->edit(model->index(row, model->fieldIndex(firstColumn)));
+}
+
+void GridEditor::closeEvent(QCloseEvent *event)
+{
+    // What is still in a cell's editor counts as typed.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus != m_grid && m_grid->isAncestorOf(focus))
+        QMetaObject::invokeMethod(m_grid, "commitData", Q_ARG(QWidget *, focus));
+    if (hasPendingEdits()) {
+        const PendingAnswer answer = m_askPending ? m_askPending(windowTitle(), pendingEditsText()) : PendingAnswer::Cancel;
+        if (answer == PendingAnswer::Cancel || (answer == PendingAnswer::Save && !savePendingEdits())) {
+            event->ignore();
+            return;
+        }
+        if (answer == PendingAnswer::Discard)
+            discardPendingEdits();
+    }
+    event->accept();
 }
 
 bool GridEditor::eventFilter(QObject *watched, QEvent *event)

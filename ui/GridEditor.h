@@ -26,6 +26,8 @@ public:
     QTableView *grid() const { return m_grid; }
     QLabel *status() const { return m_status; }
     RecordCursor &cursor() { return m_cursor; }
+    // Asked when the window closes with changes not yet written.
+    void setPendingEditsQuestion(PendingEditsFn ask) { m_askPending = std::move(ask); }
 
 protected:
     // Who the editor is: its window's object name and caption, its size in
@@ -59,6 +61,15 @@ protected:
     virtual bool keysActive() const { return true; }
     virtual bool escapeCloses() const { return false; }
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Closing with changes not yet written asks what becomes of them.
+    void closeEvent(QCloseEvent *event) override;
+
+    // The changes not yet written, and what Save and Discard do with them.
+    virtual bool hasPendingEdits() const = 0;
+    virtual QString pendingEditsText() const = 0;
+    // False (after saying why) when they could not be written; they are kept.
+    virtual bool savePendingEdits() = 0;
+    virtual void discardPendingEdits() = 0;
 
     EditorNavigation::Beep m_beep;
     RecordCursor m_cursor;
@@ -67,6 +78,7 @@ private:
     QString m_path;
     QString m_connection;
     MessageFn m_message;
+    PendingEditsFn m_askPending;
     std::unique_ptr<ChannelDatabase> m_db;
     QTableView *m_grid;
     QLabel *m_status = nullptr;

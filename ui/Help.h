@@ -6,7 +6,8 @@
 namespace Help {
 
 QString title();  // "Orvendal Help"
-// Names the help document and the program directory it lies in.
-QString text();
+// Names the help document, the program directory it lies in and the channel
+// database file in use.
+QString text(const QString &databasePath);
 
 } // namespace Help

@@ -89,13 +89,18 @@ void MemoryTransfer::startTransfer(const QList<int> &banks)
 
     m_port = m_portFactory();
     m_port->setObjectName(QStringLiteral("MSComm1")); // the dialog's own serial control
-    m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"));
     if (backup) {
-        auto transfer = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
-        transfer->setOverlap(LinkSettings::overlapTransfers(*m_store));
-        m_transfer = std::move(transfer);
-    } else
+        // A backup waits for a locked database on a timer of its own, so each
+        // try gives up quickly and the windows stay alive meanwhile.
+        m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"), kBackupBusyMillis);
+        auto backupRun = std::make_unique<BankBackup>(m_port.get(), m_db.get(), m_session->link(), banks);
+        backupRun->setDatabaseWaitMillis(m_databaseWaitMs);
+        backupRun->setOverlap(LinkSettings::overlapTransfers(*m_store));
+        m_transfer = std::move(backupRun);
+    } else {
+        m_db = std::make_unique<ChannelDatabase>(m_databasePath, QStringLiteral("orvendal-transfer"));
         m_transfer = std::make_unique<BankRestore>(m_port.get(), m_db.get(), m_session->link(), banks);
+    }
 
     delete m_progress;
     m_progress = new ProgressWindow(direction);
@@ -113,7 +118,8 @@ void MemoryTransfer::transferFinished(const BankTransfer::Result &result)
     if (m_progress)
         m_progress->setFinished();
     if (m_message) {
-        m_message(result.outcome == BankTransfer::Outcome::Completed ? MessageKind::Information : MessageKind::Warning,
+        const bool clean = result.outcome == BankTransfer::Outcome::Completed && result.unverified.isEmpty();
+        m_message(clean ? MessageKind::Information : MessageKind::Warning,
                   QString(), TransferReport::message(direction, result));
     }
     if (m_port && m_port->isOpen())

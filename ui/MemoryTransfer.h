@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/Prompts.h"
-#include "transfer/BankTransfer.h"
+#include "transfer/BankBackup.h"
 
 #include <QObject>
 #include <QPointer>
@@ -41,6 +41,8 @@ public:
 
     // The dialogs' serial ports; a real serial port unless a test says otherwise.
     void setPortFactory(PortFactory factory) { m_portFactory = std::move(factory); }
+    // How long a backup waits for a locked database per bank write.
+    void setDatabaseWaitMillis(int ms) { m_databaseWaitMs = ms; }
 
     void backup();
     void restore();
@@ -69,6 +71,8 @@ private:
     QPointer<QWidget> m_faceplateWindow;
     QPointer<QWidget> m_auxWindow;
     PortFactory m_portFactory;
+    static constexpr int kBackupBusyMillis = 100;
+    int m_databaseWaitMs = BankBackup::kDatabaseWaitMs;
     QString m_savedChannel;
     BankSelectionDialog *m_backupDialog = nullptr;
     BankSelectionDialog *m_restoreDialog = nullptr;

@@ -38,4 +38,18 @@ MessageFn messageBox(QWidget *parent)
     };
 }
 
+PendingEditsFn pendingEditsBox(QWidget *parent)
+{
+    QPointer<QWidget> owner(parent);
+    return [owner](const QString &title, const QString &text) {
+        const QMessageBox::StandardButton button = QMessageBox::question(
+            owner, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        switch (button) {
+        case QMessageBox::Save: return PendingAnswer::Save;
+        case QMessageBox::Discard: return PendingAnswer::Discard;
+        default: return PendingAnswer::Cancel;
+        }
+    };
+}
+
 } // namespace Prompter

@@ -13,4 +13,7 @@ PromptFn inputBox(QWidget *parent);
 // The message box, parented to the given window.
 MessageFn messageBox(QWidget *parent);
 
+// The Save / Discard / Cancel box, parented to the given window.
+PendingEditsFn pendingEditsBox(QWidget *parent);
+
 } // namespace Prompter

@@ -51,8 +51,15 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
         m_tabs->setTabData(index, QStringLiteral("Bank%1").arg(bank, 2, 10, QLatin1Char('0')));
     }
     m_tabs->setExpanding(false);
-    connect(m_tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+    // Every way the tab changes (click, wheel, keys, code) switches the bank
+    // through selectBank, so the tab and the grid never disagree. A click on
+    // the tab already shown reloads its bank as well.
+    connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0)
+            selectBank(index + 1);
+    });
+    connect(m_tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == m_tabs->currentIndex())
             selectBank(index + 1);
     });
 
@@ -256,23 +263,45 @@ void ScannerBankEditor::previous()
     EditorNavigation::previous(m_cursor, m_beep);
 }
 
+bool ScannerBankEditor::hasPendingEdits() const
+{
+    return m_model && m_model->isDirty();
+}
+
+QString ScannerBankEditor::pendingEditsText() const
+{
+    return tr("Bank %1 has changes that are not saved yet.\nSave them before the window closes?").arg(m_currentBank);
+}
+
+void ScannerBankEditor::discardPendingEdits()
+{
+    if (m_model)
+        m_model->revertAll();
+}
+
+void ScannerBankEditor::showTab(int bank)
+{
+    const QSignalBlocker quiet(m_tabs); // the tab follows the bank, not the other way round
+    m_tabs->setCurrentIndex(bank - 1);
+}
+
 void ScannerBankEditor::selectBank(int bank)
 {
     if (bank < 1 || bank > ChannelDatabase::kBanks)
         return;
     // Pending edits of the bank shown are written first; if they cannot be,
-    // the editor stays on that bank so that nothing typed is lost.
+    // the editor (and its tab) stays on that bank so that nothing typed is lost.
     if (m_model && m_model->isDirty() && !update()) {
-        m_tabs->setCurrentIndex(m_currentBank - 1);
+        showTab(m_currentBank);
         return;
     }
     m_editMode = false;
     setButtons(true);
     if (!openBank(bank, true)) {
-        m_tabs->setCurrentIndex(m_currentBank - 1);
+        showTab(m_currentBank);
         return;
     }
-    m_tabs->setCurrentIndex(bank - 1);
+    showTab(bank);
     const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
     m_caption->setText(caption);
     m_caption->show();

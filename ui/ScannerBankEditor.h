@@ -46,9 +46,14 @@ protected:
     // The keys are the grid's alone while a record is being edited.
     bool keysActive() const override { return !m_editMode; }
     bool escapeCloses() const override { return true; }
+    bool hasPendingEdits() const override;
+    QString pendingEditsText() const override;
+    bool savePendingEdits() override { return update(); }
+    void discardPendingEdits() override;
 
 private:
     void setButtons(bool browsing);
+    void showTab(int bank);
     bool openBank(int bank, bool allColumns);
     void showPosition();
     void fetchAll();

@@ -118,6 +118,32 @@ bool TalkGroupsEditor::submitRow()
     return false;
 }
 
+bool TalkGroupsEditor::hasPendingEdits() const
+{
+    return m_model && m_model->isDirty();
+}
+
+QString TalkGroupsEditor::pendingEditsText() const
+{
+    return tr("The talkgroup being edited has changes that are not saved yet.\nSave them before the window closes?");
+}
+
+bool TalkGroupsEditor::savePendingEdits()
+{
+    if (m_model->submitAll()) {
+        reload(m_cursor.row());
+        return true;
+    }
+    // Kept as typed, for the user to put right.
+    warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError().text()));
+    return false;
+}
+
+void TalkGroupsEditor::discardPendingEdits()
+{
+    m_model->revertAll();
+}
+
 void TalkGroupsEditor::addRow()
 {
     if (!m_model || !submitRow())

@@ -27,6 +27,12 @@ public:
     // Writes the row being edited; false (after saying why) when it cannot be.
     bool submitRow();
 
+protected:
+    bool hasPendingEdits() const override;
+    QString pendingEditsText() const override;
+    bool savePendingEdits() override;
+    void discardPendingEdits() override;
+
 private:
     void reload(int row);
 

@@ -18,7 +18,7 @@ struct SessionParts
 {
     SessionParts(CommPort *port, QSettings *store, const QString &databasePath)
         : lookupsDb(databasePath, QStringLiteral("orvendal-lookups"), 200)
-        , lookups(&aux, &lookupsDb, [this](const QString &text) { display.setStatusLine(text); })
+        , lookups(&aux, &lookupsDb, [this](const QString &text) { display.setProblemLine(text); })
         , session({port, store, &display, &aux, &lookups})
         , keypad(port, &session)
         , keyboard(port, &session, &aux)

@@ -70,6 +70,12 @@ struct Rig
         return back.wait(timeoutMs) || back.size() > 0;
     }
 
+    // Runs a statement on the test's own connection.
+    bool exec(const QString &sql)
+    {
+        QSqlQuery q(db.database());
+        return q.exec(sql);
+    }
     int count(const QString &sql)
     {
         QSqlQuery q(db.database());

@@ -1,0 +1,142 @@
+#include "data/DatabaseSchema.h"
+
+#include "data/ChannelDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+// The schema is compiled into the program; a static library needs its
+// resources registered by hand.
+static void initSchemaResource()
+{
+    Q_INIT_RESOURCE(orvendal);
+}
+
+namespace {
+
+int userVersion(QSqlDatabase db, bool *ok)
+{
+    QSqlQuery q(db);
+    *ok = q.exec(QStringLiteral("PRAGMA user_version")) && q.next();
+    return *ok ? q.value(0).toInt() : 0;
+}
+
+// Runs the statements in one transaction; on failure nothing of them stays.
+bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *error)
+{
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
+    for (const QString &statement : statements) {
+        if (!q.exec(statement)) {
+            *error = q.lastError().text();
+            q.finish();
+            db.rollback();
+            return false;
+        }
+    }
+    q.finish();
+    if (!db.commit()) {
+        *error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList DatabaseSchema::statements()
+{
+    initSchemaResource();
+    QFile file(QStringLiteral(":/orvendal/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(file.readAll());
+    // Comments out, then the bank block repeated for every bank.
+    QStringList lines;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("--")) && line.trimmed() != QLatin1String("-- @END@"))
+            continue;
+        lines << line;
+    }
+    text = lines.join(QLatin1Char('\n'));
+    const qsizetype end = text.indexOf(QLatin1String("-- @END@"));
+    const QString bankBlock = text.left(end);
+    QString expanded;
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
+        expanded += QString(bankBlock).replace(QLatin1String("@BANK@"), ChannelDatabase::bankTableName(bank));
+    expanded += text.mid(end + int(qstrlen("-- @END@")));
+
+    QStringList result;
+    for (const QString &s : expanded.split(QLatin1Char(';'))) {
+        if (!s.trimmed().isEmpty())
+            result << s.trimmed();
+    }
+    return result;
+}
+
+QStringList DatabaseSchema::tableNames()
+{
+    QStringList names;
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
+        names << ChannelDatabase::bankTableName(bank);
+    names << QStringLiteral("TALKGROUPS");
+    return names;
+}
+
+bool DatabaseSchema::prepare(QSqlDatabase db, const QString &path, QString *error)
+{
+    bool ok = false;
+    const int version = userVersion(db, &ok);
+    if (!ok) {
+        *error = QStringLiteral("%1 is not a usable database: %2").arg(QDir::toNativeSeparators(path), db.lastError().text());
+        return false;
+    }
+    if (version > kVersion) {
+        *error = QStringLiteral("%1 was written by a newer version of this program (database version %2; this version "
+                                "knows up to %3). It is left as it is; use the newer program with it.")
+                     .arg(QDir::toNativeSeparators(path))
+                     .arg(version)
+                     .arg(kVersion);
+        return false;
+    }
+    if (db.tables().isEmpty())
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL")); // a new file
+    for (int from = version; from < kVersion; ++from) {
+        if (!migrate(db, from, error))
+            return false;
+    }
+    return createMissing(db, error);
+}
+
+bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error)
+{
+    QStringList step;
+    switch (from) {
+    case 0:
+        // Version 0: a new or empty file, or one from before versions were
+        // kept. Its own tables stay as they are; ours are added.
+        step = statements();
+        break;
+    default:
+        break;
+    }
+    step << QStringLiteral("PRAGMA user_version=%1").arg(from + 1);
+    return runInTransaction(db, step, error);
+}
+
+bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error)
+{
+    const QStringList present = db.tables();
+    bool missing = false;
+    for (const QString &name : tableNames())
+        missing = missing || !present.contains(name, Qt::CaseInsensitive);
+    if (!missing)
+        return true;
+    return runInTransaction(db, statements(), error);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The tables of the channel database and how a file is brought up to them.
+// A file is never replaced and nothing in it is dropped or altered: a new or
+// zero-length file gets every table, an older one is migrated one version at
+// a time, tables of ours that are missing are created, and a file written by
+// a newer program is refused untouched.
+class DatabaseSchema
+{
+public:
+    // PRAGMA user_version of a file this program writes.
+    static constexpr int kVersion = 1;
+
+    // The statements that create every table (each "IF NOT EXISTS").
+    static QStringList statements();
+    // The tables a complete database holds.
+    static QStringList tableNames();
+
+    // Brings the open database at path up to kVersion. False, with *error,
+    // when it cannot be (a newer file, a failing write); nothing is then
+    // left half done.
+    static bool prepare(QSqlDatabase db, const QString &path, QString *error);
+
+private:
+    static bool migrate(QSqlDatabase db, int from, QString *error);
+    static bool createMissing(QSqlDatabase db, QString *error);
+};
