@@ -2,6 +2,7 @@
 
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
+#include "link/LinkSettings.h"
 #include "link/SerialCommPort.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
@@ -12,10 +13,16 @@
 #include "ui/FacePlateWindow.h"
 #include "ui/Prompter.h"
 #include "ui/SplashWindow.h"
+#include "sim/PtyHost.h"
+#include "sim/ScannerEngine.h"
+#include "sim/SimLink.h"
 
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QSettings>
+
+Q_LOGGING_CATEGORY(lcStartup, "orvendal.startup")
 
 namespace {
 // The lookups run between poll turns: a database another program holds
@@ -23,8 +30,9 @@ namespace {
 constexpr int kLookupBusyMillis = 200;
 } // namespace
 
-Startup::Startup(QObject *parent)
+Startup::Startup(const CommandLine::RunOptions &options, QObject *parent)
     : QObject(parent)
+    , m_options(options)
 {
     m_splashTimer.setSingleShot(true);
     connect(&m_splashTimer, &QTimer::timeout, this, &Startup::showFacePlate);
@@ -37,6 +45,21 @@ Startup::~Startup()
     m_keyboard.reset();
     m_keypad.reset();
     m_session.reset();
+    m_simHost.reset();
+}
+
+QString Startup::startSimulator()
+{
+    m_simEngine = std::make_unique<ScannerEngine>();
+    m_simLink = std::make_unique<SimLink>(m_simEngine.get());
+    m_simLink->setOptions({19200, 2, false});
+    m_simHost = std::make_unique<PtyHost>(m_simLink.get());
+    QString error;
+    const QString path = m_demoDir.filePath(QStringLiteral("vks4410"));
+    if (m_demoDir.isValid() && m_simHost->open(path, &error))
+        return path;
+    qCWarning(lcStartup) << "the simulated scanner could not be started:" << error;
+    return {};
 }
 
 void Startup::run()
@@ -56,11 +79,19 @@ void Startup::showFacePlate()
     if (m_splash)
         m_splash->close();
 
-    const QString databasePath = AppInfo::databasePath();
+    if (m_options.demo)
+        LinkSettings::setRunDevice(startSimulator());
+    else if (!m_options.device.isEmpty())
+        LinkSettings::setRunDevice(m_options.device);
+    const QString databasePath = m_options.database.isEmpty() ? AppInfo::databasePath() : m_options.database;
     m_store = std::make_unique<QSettings>();
     m_port = std::make_unique<SerialCommPort>();
     m_lookupsDb = std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups"), kLookupBusyMillis);
     m_display = std::make_unique<DisplayModel>();
+    // Made (or healed) now, so a problem with the file shows at once.
+    QString error;
+    if (!m_lookupsDb->open(&error))
+        qCWarning(lcStartup) << "channel database" << databasePath << ":" << error;
     m_aux = std::make_unique<AuxDisplayModel>();
     DisplayModel *display = m_display.get();
     m_lookups = std::make_unique<AuxLookups>(m_aux.get(), m_lookupsDb.get(),

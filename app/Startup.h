@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/CommandLine.h"
+
 #include <QObject>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -14,7 +17,10 @@ class DisplayModel;
 class FacePlateWindow;
 class Keyboard;
 class Keypad;
+class PtyHost;
 class QSettings;
+class ScannerEngine;
+class SimLink;
 class ScannerSession;
 class SplashWindow;
 
@@ -27,7 +33,7 @@ class Startup : public QObject
 public:
     static constexpr int kSplashMillis = 5000;
 
-    explicit Startup(QObject *parent = nullptr);
+    explicit Startup(const CommandLine::RunOptions &options = {}, QObject *parent = nullptr);
     ~Startup() override;
 
     void run();
@@ -36,7 +42,15 @@ public:
 
 private:
     void showFacePlate();
+    // The simulated scanner on a pseudo-terminal for --demo; its path, or
+    // empty (with a message) when it cannot be made.
+    QString startSimulator();
 
+    CommandLine::RunOptions m_options;
+    QTemporaryDir m_demoDir;
+    std::unique_ptr<ScannerEngine> m_simEngine;
+    std::unique_ptr<SimLink> m_simLink;
+    std::unique_ptr<PtyHost> m_simHost;
     QPointer<SplashWindow> m_splash;
     QTimer m_splashTimer;
     std::unique_ptr<QSettings> m_store;

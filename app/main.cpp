@@ -1,7 +1,21 @@
+#include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "data/AppInfo.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLoggingCategory>
+
+namespace {
+
+void nameTheProgram()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("OVKS4410"));
+    QCoreApplication::setApplicationName(QStringLiteral("OVKS4410"));
+    QCoreApplication::setApplicationVersion(AppInfo::version());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -9,15 +23,22 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("orvendal.*.debug=false\norvendal.*.info=false"));
 
+    // Work without windows needs no display.
+    if (CommandLine::isBatch(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameTheProgram();
+        return CommandLine::runBatch(app);
+    }
+
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("OVKS4410"));
-    QApplication::setApplicationName(QStringLiteral("OVKS4410"));
+    nameTheProgram();
     // No display name: the window manager would add it to every caption. The
     // desktop learns the program's name from its desktop file.
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvendal"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvendal.Orvendal"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvendal/icons/orvendal-256.png")));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    Startup startup;
+    Startup startup(CommandLine::parseRun(app));
     startup.run();
     return app.exec();
 }

@@ -86,6 +86,14 @@ bool LinkSettings::loadAtStartup(QSettings &store, const PromptFn &ask)
     if (storedPort.isEmpty())
         storedPort = QStringLiteral("0");
     const int port = leadingNumber(storedPort);
+    if (!runDevice().isEmpty()) {
+        // The stored values where they are valid, else COM1 at 19200.
+        comPort = isPortNumber(port) ? port : 1;
+        comSpeed = store.value(QLatin1String(kSpeedKey)).toString();
+        if (!isValidSpeed(comSpeed))
+            comSpeed = speeds().first();
+        return true;
+    }
     const bool portStored = isPortNumber(port);
     if (portStored) {
         comPort = port;
@@ -132,8 +140,28 @@ bool LinkSettings::saveSpeed(QSettings &settings) const
     return store(settings, QLatin1String(kSpeedKey), comSpeed.trimmed());
 }
 
+namespace {
+QString &runDeviceName()
+{
+    static QString device;
+    return device;
+}
+} // namespace
+
+void LinkSettings::setRunDevice(const QString &device)
+{
+    runDeviceName() = device.trimmed();
+}
+
+QString LinkSettings::runDevice()
+{
+    return runDeviceName();
+}
+
 QString LinkSettings::deviceFor(QSettings &settings, int comPort)
 {
+    if (!runDevice().isEmpty())
+        return runDevice();
     const QString configured = settings.value(deviceKey(comPort)).toString().trimmed();
     if (!configured.isEmpty())
         return configured;

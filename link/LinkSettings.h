@@ -47,8 +47,14 @@ public:
     bool savePort(QSettings &store) const;
     bool saveSpeed(QSettings &store) const;
 
-    // The device behind a COM number: the store's "Com_Device_n" when set,
-    // otherwise the platform's usual name for that port.
+    // A device given for this run only (on the command line): it stands for
+    // every port number, start-up asks nothing and stores nothing.
+    static void setRunDevice(const QString &device);
+    static QString runDevice();
+
+    // The device behind a COM number: the run's device when there is one,
+    // the store's "Com_Device_n" when set, otherwise the platform's usual
+    // name for that port.
     static QString deviceFor(QSettings &store, int comPort);
     static bool setDevice(QSettings &store, int comPort, const QString &device);
     // Whether a backup may ask for the next channel while the scanner still
