@@ -19,6 +19,7 @@ private slots:
     void menuPortReadsFirstCharacterOnRetry();
     void statusTexts();
     void deviceNames();
+    void deviceForThisRunOnly();
     void framing();
     void lineCutting();
     void bufferStaysBounded();
@@ -252,6 +253,31 @@ void TestLink::settingsParsing()
     QVERIFY(!port.open());
     QVERIFY(!port.isOpen());
     QVERIFY(!port.errorString().isEmpty());
+}
+
+void TestLink::deviceForThisRunOnly()
+{
+    // A device given on the command line: no questions, nothing stored, and
+    // it stands for every port number.
+    TempSettings store;
+    store->setValue("Config/Com_Device_2", "/dev/stored");
+    LinkSettings::setRunDevice(QStringLiteral("socket://attic:3001"));
+    ScriptedPrompt prompt;
+    LinkSettings link;
+    QVERIFY(link.loadAtStartup(*store, prompt.fn()));
+    QVERIFY(prompt.asked.isEmpty());
+    QCOMPARE(link.settingsString(), QStringLiteral("19200,N,8,1"));
+    QCOMPARE(link.comPort, 1);
+    QCOMPARE(LinkSettings::deviceFor(*store, 2), QStringLiteral("socket://attic:3001"));
+    QVERIFY(!store->contains("Config/Com_Port"));
+    // Stored values are used where they are valid.
+    store->setValue("Config/Com_Port", "3");
+    store->setValue("Config/Com_Speed", "4800");
+    QVERIFY(link.loadAtStartup(*store, prompt.fn()));
+    QCOMPARE(link.comPort, 3);
+    QCOMPARE(link.comSpeed, QStringLiteral("4800"));
+    LinkSettings::setRunDevice(QString());
+    QCOMPARE(LinkSettings::deviceFor(*store, 2), QStringLiteral("/dev/stored"));
 }
 
 QTEST_GUILESS_MAIN(TestLink)
