@@ -20,19 +20,6 @@ const QStringList kTextColumns = {QStringLiteral("CALLSIGN"), QStringLiteral("CO
                                   QStringLiteral("CITY"),     QStringLiteral("COUNTY"),       QStringLiteral("STATE"),
                                   QStringLiteral("LATITUDE"), QStringLiteral("LONGITUDE")};
 
-QString textOf(const QVariant &v)
-{
-    if (v.isNull())
-        return {};
-    const QString text = v.toString();
-    return text.isNull() ? QLatin1String("") : text;
-}
-
-QVariant stored(const QString &text)
-{
-    return text.isNull() ? QVariant() : QVariant(text);
-}
-
 QString flagText(const QVariant &v)
 {
     return v.isNull() ? QString() : QString::number(v.toInt() != 0 ? 1 : 0);
@@ -46,7 +33,7 @@ QString frequencyText(const QVariant &mhz, const QVariant &sFreq, qint64 *units)
     *units = -1;
     const QVariant text = Frequency::restoreText(mhz, sFreq);
     if (text.isNull())
-        return mhz.isNull() ? textOf(sFreq) : textOf(mhz);
+        return mhz.isNull() ? CsvTable::fieldOf(sFreq) : CsvTable::fieldOf(mhz);
     if (text.toString() == ChannelRecord::kEmpty) {
         *units = 0;
         return QStringLiteral("0.000000");
@@ -105,9 +92,9 @@ bool BankCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QStri
         while (q.next()) {
             qint64 units = -1;
             const QString frequency = frequencyText(q.value(1), q.value(2), &units);
-            const QString callsign = textOf(q.value(5 + kFlagColumns.size()));
-            const QString company = textOf(q.value(6 + kFlagColumns.size()));
-            QStringList fields{textOf(q.value(0)), company.isEmpty() ? callsign : company, frequency};
+            const QString callsign = CsvTable::fieldOf(q.value(5 + kFlagColumns.size()));
+            const QString company = CsvTable::fieldOf(q.value(6 + kFlagColumns.size()));
+            QStringList fields{CsvTable::fieldOf(q.value(0)), company.isEmpty() ? callsign : company, frequency};
             // Duplex .. Power: Mode and Skip are ours, the rest we have no data for.
             QStringList middle = unused;
             middle[header().indexOf(QStringLiteral("Mode")) - 3] =
@@ -117,11 +104,11 @@ bool BankCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QStri
                                  : QStringLiteral("FM"));
             middle[header().indexOf(QStringLiteral("Skip")) - 3] =
                 q.value(3).isNull() ? QString() : (q.value(3).toInt() != 0 ? QStringLiteral("S") : QLatin1String(""));
-            fields << middle << textOf(q.value(4));
+            fields << middle << CsvTable::fieldOf(q.value(4));
             for (int i = 0; i < kFlagColumns.size(); ++i)
                 fields << flagText(q.value(5 + i));
             for (int i = 0; i < kTextColumns.size(); ++i)
-                fields << textOf(q.value(5 + kFlagColumns.size() + i));
+                fields << CsvTable::fieldOf(q.value(5 + kFlagColumns.size() + i));
             CsvWriter::appendRecord(out, fields);
             ++*rows;
         }
@@ -227,23 +214,21 @@ bool BankCsv::parseLine(const CsvReader::Record &row, Values *v, QString *reason
     }
     const bool company = m_table.has(QStringLiteral("COMPANY_NAME"));
     if (!company && m_table.has(QStringLiteral("Name")))
-        take(QStringLiteral("COMPANY_NAME"), stored(value(QStringLiteral("Name"))));
+        take(QStringLiteral("COMPANY_NAME"), CsvTable::storedOf(value(QStringLiteral("Name"))));
     if (m_table.has(QStringLiteral("Comment")))
-        take(QStringLiteral("NOTES"), stored(value(QStringLiteral("Comment"))));
+        take(QStringLiteral("NOTES"), CsvTable::storedOf(value(QStringLiteral("Comment"))));
     for (const QString &text : kTextColumns) {
         if (m_table.has(text))
-            take(text, stored(value(text)));
+            take(text, CsvTable::storedOf(value(text)));
     }
     return true;
 }
 
 ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
 {
+    if (!m_error.isEmpty())
+        return ImportPlan::failure(m_error);
     ImportPlan plan;
-    if (!m_error.isEmpty()) {
-        plan.setError(m_error);
-        return plan;
-    }
     plan.setUnknownColumns(m_table.unknownColumns(header()));
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
         plan.addGroup(bankGroup(bank));
@@ -296,10 +281,7 @@ ImportPlan BankCsv::plan(ChannelDatabase &db, const QString &path, Placement pla
 {
     BankCsv file;
     QString error;
-    if (file.read(path) && !file.loadExisting(db, &error)) {
-        ImportPlan failed;
-        failed.setError(error);
-        return failed;
-    }
+    if (file.read(path) && !file.loadExisting(db, &error))
+        return ImportPlan::failure(error);
     return file.plan(placement, firstChannel);
 }

@@ -49,7 +49,7 @@ void CsvReader::finish()
     }
     switch (m_state) {
     case State::Quoted:
-        m_error = QStringLiteral("a quoted field is never closed");
+        m_error = QStringLiteral("a quoted field is never closed: the rest of the file was read into it");
         endRecord();
         break;
     case State::FieldStart:

@@ -70,6 +70,19 @@ QString CsvTable::value(const CsvReader::Record &row, int column)
     return column >= 0 && column < row.fields.size() ? row.fields.at(column) : QString();
 }
 
+QString CsvTable::fieldOf(const QVariant &stored)
+{
+    if (stored.isNull())
+        return {};
+    const QString text = stored.toString();
+    return text.isNull() ? QLatin1String("") : text;
+}
+
+QVariant CsvTable::storedOf(const QString &field)
+{
+    return field.isNull() ? QVariant() : QVariant(field);
+}
+
 QStringList CsvTable::unknownColumns(const QStringList &known) const
 {
     QStringList unknown;

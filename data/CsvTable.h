@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 Q_DECLARE_LOGGING_CATEGORY(lcCsv)
 
@@ -33,6 +34,11 @@ public:
     // A row's value in a column: null when the file has no such column or
     // the row ends before it.
     static QString value(const CsvReader::Record &row, int column);
+    // A stored value as a field and back: NULL is a null QString (an empty
+    // field), an empty text an empty one ("").
+    static QString fieldOf(const QVariant &stored);
+    static QVariant storedOf(const QString &field);
+
     // The columns of the header that are none of these, in file order.
     QStringList unknownColumns(const QStringList &known) const;
     // Why a row cannot be taken as it stands (more fields than the header

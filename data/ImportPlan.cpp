@@ -20,6 +20,13 @@ ImportPlan::Group &ImportPlan::group(const QString &name)
     return m_groups.back();
 }
 
+ImportPlan ImportPlan::failure(const QString &error)
+{
+    ImportPlan plan;
+    plan.setError(error);
+    return plan;
+}
+
 void ImportPlan::addGroup(const QString &name)
 {
     group(name);

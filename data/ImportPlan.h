@@ -62,6 +62,9 @@ public:
     // program, a full disk, ...).
     bool apply(ChannelDatabase &db, QString *error) const;
 
+    // A plan that cannot be carried out, for the reason given.
+    static ImportPlan failure(const QString &error);
+
     // Building a plan.
     void setError(const QString &error) { m_error = error; }
     void setUnknownColumns(const QStringList &columns) { m_unknown = columns; }

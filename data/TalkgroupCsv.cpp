@@ -16,19 +16,6 @@ const QString kGroup = QStringLiteral("Talkgroups");
 const QStringList kTextColumns = {QStringLiteral("CITY"), QStringLiteral("SERVICE_DESC"), QStringLiteral("NOTES")};
 const QStringList kWhenColumns = {QStringLiteral("DATE"), QStringLiteral("TIME")};
 
-QString textOf(const QVariant &v)
-{
-    if (v.isNull())
-        return {};
-    const QString text = v.toString();
-    return text.isNull() ? QLatin1String("") : text;
-}
-
-QVariant stored(const QString &text)
-{
-    return text.isNull() ? QVariant() : QVariant(text);
-}
-
 bool same(const QString &a, const QString &b)
 {
     return a.isNull() == b.isNull() && a == b;
@@ -64,7 +51,7 @@ bool TalkgroupCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, 
     while (q.next()) {
         QStringList fields;
         for (int i = 0; i < columns.size(); ++i)
-            fields << textOf(q.value(i));
+            fields << CsvTable::fieldOf(q.value(i));
         CsvWriter::appendRecord(out, fields);
         ++*rows;
     }
@@ -85,50 +72,34 @@ ImportPlan TalkgroupCsv::plan(ChannelDatabase &db, const QString &path, const QS
 {
     CsvTable table;
     QString error;
-    if (!table.read(path, &error)) {
-        ImportPlan failed;
-        failed.setError(error);
-        return failed;
-    }
-    return planTable(db, table, ignoredColumns);
+    return table.read(path, &error) ? planTable(db, table, ignoredColumns) : ImportPlan::failure(error);
 }
 
 ImportPlan TalkgroupCsv::planBytes(ChannelDatabase &db, QByteArrayView bytes, const QStringList &ignoredColumns)
 {
     CsvTable table;
     QString error;
-    if (!table.readBytes(bytes, &error)) {
-        ImportPlan failed;
-        failed.setError(error);
-        return failed;
-    }
-    return planTable(db, table, ignoredColumns);
+    return table.readBytes(bytes, &error) ? planTable(db, table, ignoredColumns) : ImportPlan::failure(error);
 }
 
 ImportPlan TalkgroupCsv::planTable(ChannelDatabase &db, const CsvTable &table, const QStringList &ignoredColumns)
 {
-    ImportPlan plan;
     QString error;
-    if (!table.has(QStringLiteral("ID"))) {
-        plan.setError(QStringLiteral("the file has no ID column"));
-        return plan;
-    }
+    if (!table.has(QStringLiteral("ID")))
+        return ImportPlan::failure(QStringLiteral("the file has no ID column"));
     // The log as it is: the first row of each ID.
     QHash<QString, QStringList> existing;
-    if (!db.open(&error)) {
-        plan.setError(error);
-        return plan;
-    }
+    if (!db.open(&error))
+        return ImportPlan::failure(error);
     QSqlQuery q(db.database());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT ID, %1 FROM TALKGROUPS ORDER BY rowid").arg(kTextColumns.join(QStringLiteral(", "))))) {
-        plan.setError(q.lastError().text());
-        return plan;
-    }
+    if (!q.exec(QStringLiteral("SELECT ID, %1 FROM TALKGROUPS ORDER BY rowid").arg(kTextColumns.join(QStringLiteral(", ")))))
+        return ImportPlan::failure(q.lastError().text());
+    ImportPlan plan;
     while (q.next()) {
         const QString id = q.value(0).toString();
         if (!existing.contains(id))
-            existing.insert(id, {textOf(q.value(1)), textOf(q.value(2)), textOf(q.value(3))});
+            existing.insert(id, {CsvTable::fieldOf(q.value(1)), CsvTable::fieldOf(q.value(2)), CsvTable::fieldOf(q.value(3))});
     }
     q.finish();
 
@@ -179,12 +150,12 @@ ImportPlan TalkgroupCsv::planTable(ChannelDatabase &db, const CsvTable &table, c
             if (!table.has(column) || (write.replaces && same(value(column), known.at(i))))
                 continue;
             write.columns << column;
-            write.values << stored(value(column));
+            write.values << CsvTable::storedOf(value(column));
         }
         for (const QString &column : kWhenColumns) {
             if (!write.replaces && table.has(column)) {
                 write.columns << column;
-                write.values << stored(value(column));
+                write.values << CsvTable::storedOf(value(column));
             }
         }
         if (write.replaces && write.columns.isEmpty())

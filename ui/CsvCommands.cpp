@@ -45,32 +45,32 @@ void CsvCommands::report(bool ok, const QString &title, const QString &done, con
         m_message(ok ? MessageKind::Information : MessageKind::Warning, title, ok ? done : error);
 }
 
-void CsvCommands::exportBanks()
+void CsvCommands::exportTable(const QString &title, const QString &suggested, const Exporter &write,
+                              const QString &done)
 {
-    const QString title = tr("Export Banks to CSV");
-    const QString path = chooseFile(FileMode::Save, title, QStringLiteral("banks.csv"));
+    const QString path = chooseFile(FileMode::Save, title, suggested);
     if (path.isEmpty())
         return;
     ChannelDatabase db(m_databasePath, QStringLiteral("csv"), kBusyMillis);
     QString error;
     int rows = 0;
-    const bool ok = BankCsv::exportTo(db, path, &rows, &error);
-    report(ok, title, tr("%1 channel rows written to %2.").arg(rows).arg(QDir::toNativeSeparators(path)),
-           tr("Nothing was exported: %1").arg(error));
+    const bool ok = write(db, path, &rows, &error);
+    report(ok, title, done.arg(rows).arg(QDir::toNativeSeparators(path)), tr("Nothing was exported: %1").arg(error));
+}
+
+void CsvCommands::exportBanks()
+{
+    exportTable(tr("Export Banks to CSV"), QStringLiteral("banks.csv"), &BankCsv::exportTo,
+                tr("%1 channel rows written to %2."));
 }
 
 void CsvCommands::exportTalkgroups()
 {
-    const QString title = tr("Export Talkgroups to CSV");
-    const QString path = chooseFile(FileMode::Save, title, QStringLiteral("talkgroups.csv"));
-    if (path.isEmpty())
-        return;
-    ChannelDatabase db(m_databasePath, QStringLiteral("csv"), kBusyMillis);
-    QString error;
-    int rows = 0;
-    const bool ok = TalkgroupCsv::exportTo(db, path, &rows, &error);
-    report(ok, title, tr("%1 talkgroups written to %2.").arg(rows).arg(QDir::toNativeSeparators(path)),
-           tr("Nothing was exported: %1").arg(error));
+    exportTable(tr("Export Talkgroups to CSV"), QStringLiteral("talkgroups.csv"),
+                [](ChannelDatabase &db, const QString &path, int *rows, QString *error) {
+                    return TalkgroupCsv::exportTo(db, path, rows, error);
+                },
+                tr("%1 talkgroups written to %2."));
 }
 
 void CsvCommands::importBanks()

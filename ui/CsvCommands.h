@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class ChannelDatabase;
 class ImportSummaryDialog;
 class QWidget;
 
@@ -40,6 +41,8 @@ signals:
     void imported();
 
 private:
+    using Exporter = std::function<bool(ChannelDatabase &db, const QString &path, int *rows, QString *error)>;
+    void exportTable(const QString &title, const QString &suggested, const Exporter &write, const QString &done);
     QString chooseFile(FileMode mode, const QString &caption, const QString &suggested) const;
     bool confirm(ImportSummaryDialog &dialog) const;
     void report(bool ok, const QString &title, const QString &done, const QString &error) const;
