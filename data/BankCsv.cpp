@@ -228,6 +228,9 @@ ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
 {
     if (!m_error.isEmpty())
         return ImportPlan::failure(m_error);
+    const int lastChannel = ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank;
+    if (placement == Placement::FileOrder && (firstChannel < 1 || firstChannel > lastChannel))
+        return ImportPlan::failure(QStringLiteral("the first channel must be one of 1..%1").arg(lastChannel));
     ImportPlan plan;
     plan.setUnknownColumns(m_table.unknownColumns(header()));
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
@@ -235,7 +238,6 @@ ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
     for (const CsvReader::Problem &p : m_table.problems())
         plan.refuse(p.line, p.message);
     const int location = m_table.column(QStringLiteral("Location"));
-    const int lastChannel = ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank;
     int next = firstChannel;
     QHash<int, int> lineOfChannel;
     for (const CsvReader::Record &row : m_table.rows()) {
@@ -256,7 +258,7 @@ ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
                 continue;
             }
         } else {
-            if (next < 1 || next > lastChannel) {
+            if (next > lastChannel) {
                 plan.refuse(row.line, QStringLiteral("no channel left after %1").arg(lastChannel));
                 continue;
             }

@@ -86,8 +86,13 @@ QVariant CsvTable::storedOf(const QString &field)
 QStringList CsvTable::unknownColumns(const QStringList &known) const
 {
     QStringList unknown;
-    for (const QString &name : m_header) {
-        bool isKnown = name.trimmed().isEmpty();
+    for (int i = 0; i < m_header.size(); ++i) {
+        const QString &name = m_header.at(i);
+        if (name.trimmed().isEmpty()) {
+            unknown << QStringLiteral("(column %1, without a name)").arg(i + 1);
+            continue;
+        }
+        bool isKnown = false;
         for (const QString &k : known)
             isKnown = isKnown || key(k) == key(name);
         if (!isKnown)

@@ -235,7 +235,7 @@ void TestCsvImport::handWrittenFileIsSummarisedThenWritten()
 void TestCsvImport::fileOrderFillsBanksFromAChosenChannel()
 {
     Db d;
-    QByteArray csv = "Location,Frequency\n";
+    QByteArray csv = "Location,Frequency,\n";
     for (int i = 0; i < 60; ++i)
         csv += QByteArray::number(i) + ",4" + QByteArray::number(10 + i) + ".0000\n";
     csv += "61,oops\n";
@@ -249,6 +249,8 @@ void TestCsvImport::fileOrderFillsBanksFromAChosenChannel()
 
     const ImportPlan plan = file.plan(BankCsv::Placement::FileOrder, 45);
     QCOMPARE(lines(plan), QList<int>{62});
+    QCOMPARE(plan.unknownColumns(), QStringList{"(column 3, without a name)"});
+    QVERIFY(!file.plan(BankCsv::Placement::FileOrder, 0).isUsable());
     QCOMPARE(plan.groups().at(0).added, 6);
     QCOMPARE(plan.groups().at(1).added, 50);
     QCOMPARE(plan.groups().at(2).added, 4);
