@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <random>
+
 namespace {
 
 struct Db
@@ -95,6 +97,7 @@ class TestCsvImport : public QObject
     Q_OBJECT
 private slots:
     void roundTripGivesIdenticalTables();
+    void randomTablesRoundTrip();
     void handWrittenFileIsSummarisedThenWritten();
     void fileOrderFillsBanksFromAChosenChannel();
     void nothingIsWrittenOnAnyDatabaseError();
@@ -161,6 +164,44 @@ void TestCsvImport::roundTripGivesIdenticalTables()
     QCOMPARE(again.groups().at(0).replaced, 2);
     QCOMPARE(again.groups().at(0).added, 0);
     QVERIFY(again.apply(d.db, &error));
+    QCOMPARE(d.dump(), before);
+}
+
+void TestCsvImport::randomTablesRoundTrip()
+{
+    Db d;
+    std::mt19937 random(20);
+    const QString pieces[] = {"a", ",", "\"", "\r\n", "\n", " ", "#", QString::fromUtf8("ä"), "0", ""};
+    auto text = [&]() -> QVariant {
+        if (random() % 4 == 0)
+            return {};
+        QString t = QLatin1String("");
+        for (int n = random() % 4; n > 0; --n)
+            t += pieces[random() % std::size(pieces)];
+        return t;
+    };
+    auto flag = [&]() -> QVariant { return random() % 3 == 0 ? QVariant() : QVariant(int(random() % 2)); };
+    for (int channel = 1; channel <= 1000; channel += 1 + random() % 5) {
+        const qint64 units = random() % 13000001;
+        const QVariant mhz = random() % 10 == 0 ? QVariant() : QVariant(units / 10000.0);
+        const QString sFreq = units == 0 ? QStringLiteral("000.000")
+                                         : QStringLiteral("%1.%2").arg(units / 10000, 3, 10, QLatin1Char('0'))
+                                               .arg(units % 10000, 4, 10, QLatin1Char('0'));
+        QVERIFY(d.exec(QString::fromLatin1(kBankInsert).arg(ChannelDatabase::bankTableName(ChannelDatabase::bankOfChannel(channel))),
+                       {channel, mhz, mhz.isNull() ? QVariant() : QVariant(sFreq), flag(), flag(), flag(), flag(), text(),
+                        text(), text(), text(), text(), text(), text(), text(), text()}));
+    }
+    const QStringList before = d.dump();
+    QString error;
+    int rows = 0;
+    QByteArray csv;
+    QVERIFY(BankCsv::exportBytes(d.db, &csv, &rows, &error));
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
+        QVERIFY(d.exec(QStringLiteral("DELETE FROM %1").arg(ChannelDatabase::bankTableName(bank))));
+    const ImportPlan plan = BankCsv::plan(d.db, d.write(csv), BankCsv::Placement::ByLocation, 1);
+    QCOMPARE(plan.refusedCount(), 0);
+    QCOMPARE(plan.rowCount(), rows);
+    QVERIFY(plan.apply(d.db, &error));
     QCOMPARE(d.dump(), before);
 }
 
