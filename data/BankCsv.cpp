@@ -76,9 +76,19 @@ bool BankCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QStri
     *rows = 0;
     if (!db.open(error))
         return false;
-    CsvWriter::appendRecord(out, header());
-    const QStringList unused(header().indexOf(QStringLiteral("Comment")) - header().indexOf(QStringLiteral("Duplex")),
-                             QString());
+    const QStringList &columns = header();
+    CsvWriter::appendRecord(out, columns);
+    const qsizetype mode = columns.indexOf(QStringLiteral("Mode"));
+    const qsizetype skip = columns.indexOf(QStringLiteral("Skip"));
+    const qsizetype comment = columns.indexOf(QStringLiteral("Comment"));
+    const qsizetype flags = columns.indexOf(kFlagColumns.front());
+    const qsizetype texts = columns.indexOf(kTextColumns.front());
+    // The query's columns: these five, then the flags, then the texts.
+    enum { Channel, Mhz, SFreq, Lockout, Notes, FirstFlag };
+    const int firstText = FirstFlag + int(kFlagColumns.size());
+    const int callsign = firstText + int(kTextColumns.indexOf(QStringLiteral("CALLSIGN")));
+    const int company = firstText + int(kTextColumns.indexOf(QStringLiteral("COMPANY_NAME")));
+
     QSqlQuery q(db.database());
     q.setForwardOnly(true);
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
@@ -90,25 +100,24 @@ bool BankCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QStri
             return false;
         }
         while (q.next()) {
+            // The layout's columns we have no data for stay empty.
+            QStringList fields(columns.size());
             qint64 units = -1;
-            const QString frequency = frequencyText(q.value(1), q.value(2), &units);
-            const QString callsign = CsvTable::fieldOf(q.value(5 + kFlagColumns.size()));
-            const QString company = CsvTable::fieldOf(q.value(6 + kFlagColumns.size()));
-            QStringList fields{CsvTable::fieldOf(q.value(0)), company.isEmpty() ? callsign : company, frequency};
-            // Duplex .. Power: Mode and Skip are ours, the rest we have no data for.
-            QStringList middle = unused;
-            middle[header().indexOf(QStringLiteral("Mode")) - 3] =
-                units < 0 ? QString()
-                          : (units >= 108 * Frequency::kUnitsPerMhz && units <= 137 * Frequency::kUnitsPerMhz
-                                 ? QStringLiteral("AM")
-                                 : QStringLiteral("FM"));
-            middle[header().indexOf(QStringLiteral("Skip")) - 3] =
-                q.value(3).isNull() ? QString() : (q.value(3).toInt() != 0 ? QStringLiteral("S") : QLatin1String(""));
-            fields << middle << CsvTable::fieldOf(q.value(4));
+            fields[0] = CsvTable::fieldOf(q.value(Channel));
+            const QString name = CsvTable::fieldOf(q.value(company));
+            fields[1] = name.isEmpty() ? CsvTable::fieldOf(q.value(callsign)) : name;
+            fields[2] = frequencyText(q.value(Mhz), q.value(SFreq), &units);
+            if (units >= 0)
+                fields[mode] = units >= 108 * Frequency::kUnitsPerMhz && units <= 137 * Frequency::kUnitsPerMhz
+                    ? QStringLiteral("AM")
+                    : QStringLiteral("FM");
+            if (!q.value(Lockout).isNull())
+                fields[skip] = q.value(Lockout).toInt() != 0 ? QStringLiteral("S") : QLatin1String("");
+            fields[comment] = CsvTable::fieldOf(q.value(Notes));
             for (int i = 0; i < kFlagColumns.size(); ++i)
-                fields << flagText(q.value(5 + i));
+                fields[flags + i] = flagText(q.value(FirstFlag + i));
             for (int i = 0; i < kTextColumns.size(); ++i)
-                fields << CsvTable::fieldOf(q.value(5 + kFlagColumns.size() + i));
+                fields[texts + i] = CsvTable::fieldOf(q.value(firstText + i));
             CsvWriter::appendRecord(out, fields);
             ++*rows;
         }
