@@ -6,6 +6,7 @@
 #include "transfer/MemoryWipe.h"
 #include "ui/AboutDialog.h"
 #include "ui/AuxDisplayWindow.h"
+#include "ui/CsvCommands.h"
 #include "ui/FacePlatePanel.h"
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
@@ -36,6 +37,7 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
         return message(kind, title, text);
     };
     m_transfer = new MemoryTransfer({m_w.session, m_w.store, m_w.databasePath, forward, this, m_auxWindow}, this);
+    m_csv = new CsvCommands(m_w.databasePath, forward, this, this);
 
     setObjectName(QStringLiteral("frmFacePlate1"));
     setWindowTitle(kCaption);
@@ -148,6 +150,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},
         {QStringLiteral("EditBanks"), [this] { openBankEditor(); }},
         {QStringLiteral("EditTalkGroups"), [this] { openTalkgroupEditor(); }},
+        {QStringLiteral("ExportBanksCsv"), [this] { m_csv->exportBanks(); }},
+        {QStringLiteral("ImportBanksCsv"), [this] { m_csv->importBanks(); }},
+        {QStringLiteral("ExportTalkgroupsCsv"), [this] { m_csv->exportTalkgroups(); }},
+        {QStringLiteral("ImportTalkgroupsCsv"), [this] { m_csv->importTalkgroups(); }},
         {QStringLiteral("ClearMemory"), [this] { MemoryWipe::run(m_w.port, m_message); }},
         {QStringLiteral("mnuGettingStarted"), help},
         {QStringLiteral("mnuTroubleShoot"), help},

@@ -13,6 +13,7 @@
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
+class CsvCommands;
 class Keyboard;
 class Keypad;
 class MemoryTransfer;
@@ -65,6 +66,8 @@ public:
 
     AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
+    // Database, the CSV export and import entries.
+    CsvCommands *csvCommands() const { return m_csv; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
     // Port Setup, Serial Device: pick the device behind the current port.
@@ -97,6 +100,7 @@ private:
     PendingEditsFn m_askPending;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
+    CsvCommands *m_csv;
     QPointer<ScannerBankEditor> m_bankEditor;
     QPointer<TalkGroupsEditor> m_talkgroupEditor;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
