@@ -1,6 +1,10 @@
 #include "app/CommandLine.h"
 
 #include "data/AppInfo.h"
+#include "data/BankCsv.h"
+#include "data/ChannelDatabase.h"
+#include "data/ImportPlan.h"
+#include "data/TalkgroupCsv.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -97,12 +101,86 @@ RunOptions parseRun(QCoreApplication &app)
     return options;
 }
 
+namespace {
+
+// Exit statuses of the work without windows.
+enum Status { Done = 0, Failed = 1, Usage = 2, LinesRefused = 3, NothingWritten = 4 };
+
+int exportFile(bool banks, ChannelDatabase &db, const QString &file)
+{
+    int rows = 0;
+    QString error;
+    const bool ok = banks ? BankCsv::exportTo(db, file, &rows, &error) : TalkgroupCsv::exportTo(db, file, &rows, &error);
+    if (!ok) {
+        fail(error);
+        return Failed;
+    }
+    std::printf("%d rows written to %s\n", rows, qPrintable(file));
+    return Done;
+}
+
+int importFile(const ImportPlan &plan, ChannelDatabase &db, bool yes)
+{
+    if (!plan.isUsable()) {
+        fail(plan.error());
+        return Failed;
+    }
+    std::fputs(qPrintable(plan.summaryText()), stdout);
+    std::fputs("\n", stdout);
+    if (!yes) {
+        std::printf("Nothing was written; add --yes to write it.\n");
+        return NothingWritten;
+    }
+    if (plan.rowCount() == 0) {
+        std::printf("Nothing to write.\n");
+        return NothingWritten;
+    }
+    QString error;
+    if (!plan.apply(db, &error)) {
+        fail(QStringLiteral("nothing was written: %1").arg(error));
+        return Failed;
+    }
+    std::printf("%d rows written.\n", plan.rowCount());
+    return plan.refusedCount() > 0 ? LinesRefused : Done;
+}
+
+} // namespace
+
 int runBatch(QCoreApplication &app)
 {
     QCommandLineParser parser;
     process(parser, app);
+    const QString database = parser.isSet(QStringLiteral("database")) ? parser.value(QStringLiteral("database"))
+                                                                       : AppInfo::databasePath();
+    ChannelDatabase db(database, QStringLiteral("orvendal-command-line"));
+    QString error;
+    if (!db.open(&error)) {
+        fail(QStringLiteral("the channel database %1 cannot be used: %2").arg(database, error));
+        return Failed;
+    }
+    const bool yes = parser.isSet(QStringLiteral("yes"));
+    if (parser.isSet(QStringLiteral("export-banks")))
+        return exportFile(true, db, parser.value(QStringLiteral("export-banks")));
+    if (parser.isSet(QStringLiteral("export-talkgroups")))
+        return exportFile(false, db, parser.value(QStringLiteral("export-talkgroups")));
+    if (parser.isSet(QStringLiteral("import-banks"))) {
+        BankCsv::Placement placement = BankCsv::Placement::ByLocation;
+        int first = 1;
+        if (parser.isSet(QStringLiteral("first-channel"))) {
+            bool ok = false;
+            first = parser.value(QStringLiteral("first-channel")).toInt(&ok);
+            if (!ok || first < 1 || first > 1000) {
+                fail(QStringLiteral("--first-channel takes a channel from 1 to 1000"));
+                return Usage;
+            }
+            placement = BankCsv::Placement::FileOrder;
+        }
+        return importFile(BankCsv::plan(db, parser.value(QStringLiteral("import-banks")), placement, first), db, yes);
+    }
+    if (parser.isSet(QStringLiteral("import-talkgroups")))
+        return importFile(TalkgroupCsv::plan(db, parser.value(QStringLiteral("import-talkgroups"))), db, yes);
     fail(QStringLiteral("nothing to do"));
-    return 2;
+    return Usage;
 }
 
 } // namespace CommandLine

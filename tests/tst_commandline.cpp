@@ -1,0 +1,108 @@
+// The program's command line: export and import without windows, as a
+// script would run them.
+
+#include "data/ChannelDatabase.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+};
+
+Run orvendal(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY")); // work without windows needs no display
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(ORVENDAL_PROGRAM), arguments);
+    if (!process.waitForFinished(30000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+int count(ChannelDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db.database());
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void versionAndHelp();
+    void exportAndImport();
+};
+
+void TestCommandLine::versionAndHelp()
+{
+    Run r = orvendal({QStringLiteral("--version")});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("Orvendal 1.15.24"));
+    r = orvendal({QStringLiteral("--help")});
+    QCOMPARE(r.status, 0);
+    for (const char *option : {"--device", "--database", "--demo", "--export-banks", "--import-banks",
+                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes"})
+        QVERIFY2(r.out.contains(QLatin1String(option)), option);
+}
+
+void TestCommandLine::exportAndImport()
+{
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("Orvendal.db"));
+    const QString csv = dir.filePath(QStringLiteral("in.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Location,Frequency,Name\n0,154.415000,Fire\n1,155.000000,Police\n2,9999,Bad\n");
+    file.close();
+    const QStringList base = {QStringLiteral("--database"), dbPath};
+
+    // The summary only: nothing written, so not a success.
+    Run r = orvendal(base + QStringList{QStringLiteral("--import-banks"), csv, QStringLiteral("--first-channel"),
+                                        QStringLiteral("51")});
+    QCOMPARE(r.status, 4);
+    QVERIFY(r.out.contains(QLatin1String("line 4")));
+    ChannelDatabase db(dbPath, QStringLiteral("cli-check"));
+    QString error;
+    QVERIFY(db.open(&error));
+    QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM BANK02")), 0);
+
+    // Written with --yes, in file order from channel 51; the refused line
+    // still makes the status non-zero.
+    r = orvendal(base + QStringList{QStringLiteral("--import-banks"), csv, QStringLiteral("--first-channel"),
+                                    QStringLiteral("51"), QStringLiteral("--yes")});
+    QCOMPARE(r.status, 3);
+    QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL IN (51, 52)")), 2);
+    QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM BANK02 WHERE sFREQ = '154.4150' AND CHANNEL = 51")), 1);
+
+    // A channel outside 1..1000 is refused before anything is read.
+    r = orvendal(base + QStringList{QStringLiteral("--import-banks"), csv, QStringLiteral("--first-channel"),
+                                    QStringLiteral("1001")});
+    QCOMPARE(r.status, 2);
+
+    // Export, then the same file back: nothing refused, a clean success.
+    const QString out = dir.filePath(QStringLiteral("banks.csv"));
+    r = orvendal(base + QStringList{QStringLiteral("--export-banks"), out});
+    QCOMPARE(r.status, 0);
+    QVERIFY(r.out.contains(QLatin1String("2 rows written")));
+    r = orvendal(base + QStringList{QStringLiteral("--import-banks"), out, QStringLiteral("--yes")});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM BANK02")), 2);
+
+    r = orvendal(base + QStringList{QStringLiteral("--export-talkgroups"), dir.filePath(QStringLiteral("tg.csv"))});
+    QCOMPARE(r.status, 0);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
