@@ -23,6 +23,9 @@ class QSettings;
 class ScannerBankEditor;
 class ScannerSession;
 class TalkGroupsEditor;
+class TalkgroupActivityLog;
+class TrafficTap;
+class ViewWindows;
 
 // frmFacePlate1: the virtual front panel. Renders the display model, carries
 // the key buttons and the menu bar, and hands the user's actions to the
@@ -43,6 +46,8 @@ public:
         AuxDisplayModel *aux = nullptr;
         Keypad *keypad = nullptr;
         Keyboard *keyboard = nullptr;
+        TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
+        TrafficTap *tap = nullptr;                 // what the serial monitor shows
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);
@@ -65,6 +70,8 @@ public:
 
     AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
+    // View, Talkgroup Activity / Serial Monitor.
+    ViewWindows *viewWindows() const { return m_views; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
     // Port Setup, Serial Device: pick the device behind the current port.
@@ -97,6 +104,7 @@ private:
     PendingEditsFn m_askPending;
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
+    ViewWindows *m_views;
     QPointer<ScannerBankEditor> m_bankEditor;
     QPointer<TalkGroupsEditor> m_talkgroupEditor;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};
