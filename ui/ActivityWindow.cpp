@@ -73,8 +73,14 @@ ActivityWindow::ActivityWindow(const QString &databasePath, TalkgroupActivityLog
 
 ActivityWindow::~ActivityWindow()
 {
+    // The filter's fields are taken down after this; their last signals
+    // (the line edit's focus out) must not run the models any more.
+    m_id->disconnect(this);
+    m_span->disconnect(this);
     delete m_list;
     delete m_summary;
+    m_list = nullptr;
+    m_summary = nullptr;
 }
 
 bool ActivityWindow::load()
