@@ -2,6 +2,7 @@
 
 #include "data/ChannelDatabase.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -21,7 +22,10 @@ TalkgroupActivityLog::TalkgroupActivityLog(const QString &databasePath, QObject 
 
 TalkgroupActivityLog::~TalkgroupActivityLog()
 {
-    flush();
+    while (!m_queue.isEmpty() && isOpen() && flush()) {
+    }
+    if (isOpen())
+        QSqlQuery(m_db->database()).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     m_insert.reset();
     m_db->close();
 }
@@ -38,8 +42,13 @@ bool TalkgroupActivityLog::open(int retentionDays, QString *error)
     if (!m_db->open(error))
         return false;
     QSqlQuery pragma(m_db->database());
-    // In WAL mode a commit then needs no disk sync of its own.
+    // In WAL mode a commit then needs no disk sync of its own; and this
+    // connection's commits never run a checkpoint (which syncs): that is
+    // done here, before polling starts, and when the log closes.
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
+    pragma.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    pragma.finish();
     if (!prune(retentionDays, error)) {
         m_db->close();
         return false;
@@ -88,12 +97,15 @@ bool TalkgroupActivityLog::flush()
     m_flushTimer.stop();
     if (m_queue.isEmpty() || !isOpen())
         return m_queue.isEmpty();
+    QElapsedTimer took;
+    took.start();
     QSqlDatabase db = m_db->database();
     QString error;
     bool ok = db.transaction();
     if (!ok)
         error = db.lastError().text();
-    for (qsizetype i = 0; ok && i < m_queue.size(); ++i) {
+    const qsizetype batch = qMin<qsizetype>(m_queue.size(), kMaxBatch);
+    for (qsizetype i = 0; ok && i < batch; ++i) {
         const Row &row = m_queue.at(i);
         m_insert->addBindValue(row.id);
         m_insert->addBindValue(row.bank);
@@ -107,6 +119,7 @@ bool TalkgroupActivityLog::flush()
         ok = false;
         error = db.lastError().text();
     }
+    m_longestWriteNs = qMax(m_longestWriteNs, took.nsecsElapsed());
     if (!ok) {
         db.rollback();
         if (!m_warned)
@@ -116,9 +129,10 @@ bool TalkgroupActivityLog::flush()
         return false;
     }
     m_warned = false;
-    const int rows = int(m_queue.size());
-    m_queue.clear();
-    m_written += rows;
-    emit written(rows);
+    m_queue.remove(0, batch);
+    m_written += batch;
+    emit written(int(batch));
+    if (!m_queue.isEmpty())
+        m_flushTimer.start(kBatchGapMillis);
     return true;
 }

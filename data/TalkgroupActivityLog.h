@@ -25,6 +25,11 @@ public:
     static constexpr int kFlushMillis = 250;
     // Rows kept while the database cannot be written; the oldest go first.
     static constexpr int kMaxQueued = 10000;
+    // Rows written in one transaction at most; more follow kBatchGapMillis
+    // later, so that writes never hold the window thread for long and poll
+    // turns run between them.
+    static constexpr int kMaxBatch = 200;
+    static constexpr int kBatchGapMillis = 4;
     // How long a write waits for another writer; a busy file is tried later.
     static constexpr int kBusyMillis = 20;
 
@@ -42,11 +47,14 @@ public:
 
     // Queues one row; the write follows within kFlushMillis.
     void record(const QString &id, QChar bankLetter);
-    // Writes what is queued now. False when the database failed; the rows
+    // Writes what is queued now, up to kMaxBatch rows (the rest follow at
+    // once from the event loop). False when the database failed; the rows
     // then stay queued.
     bool flush();
     int queued() const { return int(m_queue.size()); }
     qint64 rowsWritten() const { return m_written; }
+    // The longest a write has held the thread, in milliseconds.
+    double longestWriteMillis() const { return m_longestWriteNs / 1e6; }
 
     // For tests: the clock that dates the rows.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -73,5 +81,6 @@ private:
     std::function<QDateTime()> m_clock;
     int m_delay = kFlushMillis;
     qint64 m_written = 0;
+    qint64 m_longestWriteNs = 0;
     bool m_warned = false;
 };
