@@ -63,10 +63,13 @@ ActivityWindow::ActivityWindow(const QString &databasePath, TalkgroupActivityLog
     connect(m_id, &QLineEdit::editingFinished, this, &ActivityWindow::refresh);
     connect(m_span, &QComboBox::currentIndexChanged, this, &ActivityWindow::refresh);
     connect(exportButton, &QPushButton::clicked, this, &ActivityWindow::exportAsked);
+    m_live.setSingleShot(true);
+    m_live.setInterval(kLiveMillis);
+    connect(&m_live, &QTimer::timeout, this, &ActivityWindow::refresh);
     if (log) {
         connect(log, &TalkgroupActivityLog::written, this, [this] {
-            if (isVisible())
-                refresh();
+            if (isVisible() && !m_live.isActive())
+                m_live.start();
         });
     }
 }

@@ -3,6 +3,7 @@
 #include "data/ActivityModels.h"
 #include "link/Prompts.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -25,6 +26,9 @@ public:
     static const QString kCaption;
     // The spans offered, in hours; 0 is every row.
     static const QList<int> kSpanHours;
+    // New rows are shown at most this often: the counts are a query over the
+    // whole log, which must not run once per write while the loop polls.
+    static constexpr int kLiveMillis = 1000;
 
     ActivityWindow(const QString &databasePath, TalkgroupActivityLog *log, MessageFn message, QWidget *parent = nullptr);
     ~ActivityWindow() override;
@@ -57,5 +61,6 @@ private:
     QComboBox *m_span = nullptr;
     QTableView *m_listView = nullptr;
     QTableView *m_summaryView = nullptr;
+    QTimer m_live;
     bool m_failed = false;
 };
