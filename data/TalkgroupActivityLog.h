@@ -28,8 +28,8 @@ public:
     // Rows written in one transaction at most; more follow kBatchGapMillis
     // later, so that writes never hold the window thread for long and poll
     // turns run between them.
-    static constexpr int kMaxBatch = 200;
-    static constexpr int kBatchGapMillis = 4;
+    static constexpr int kMaxBatch = 100;
+    static constexpr int kBatchGapMillis = 2;
     // How long a write waits for another writer; a busy file is tried later.
     static constexpr int kBusyMillis = 20;
 
