@@ -28,63 +28,52 @@ QString whereClause(const ActivityFilter &filter, QVariantList *values)
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
 }
 
-bool runOn(QSqlQueryModel *model, QSqlDatabase db, const QString &sql, const QVariantList &values, QString *error)
+} // namespace
+
+ActivityQueryModel::ActivityQueryModel(QSqlDatabase db, QObject *parent)
+    : QSqlQueryModel(parent)
+    , m_db(db)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(false);
+}
+
+bool ActivityQueryModel::apply(const ActivityFilter &filter, QString *error)
+{
+    m_filter = filter;
+    QVariantList values;
+    const QString sql = statement(whereClause(filter, &values));
+    QSqlQuery q(m_db);
     if (!q.prepare(sql)) {
         *error = q.lastError().text();
         return false;
     }
-    for (const QVariant &v : values)
+    for (const QVariant &v : std::as_const(values))
         q.addBindValue(v);
     if (!q.exec()) {
         *error = q.lastError().text();
         return false;
     }
-    model->setQuery(std::move(q));
-    if (model->lastError().isValid()) {
-        *error = model->lastError().text();
+    setQuery(std::move(q));
+    if (lastError().isValid()) {
+        *error = lastError().text();
         return false;
     }
     return true;
 }
 
-} // namespace
-
-ActivityListModel::ActivityListModel(QSqlDatabase db, QObject *parent)
-    : QSqlQueryModel(parent)
-    , m_db(db)
+QString ActivityListModel::statement(const QString &where) const
 {
+    return QStringLiteral("SELECT HEARD, ID, BANK FROM TALKGROUP_ACTIVITY") + where + QStringLiteral(" ORDER BY HEARD DESC");
 }
 
-bool ActivityListModel::apply(const ActivityFilter &filter, QString *error)
+QString ActivitySummaryModel::statement(const QString &where) const
 {
-    m_filter = filter;
-    QVariantList values;
-    const QString sql = QStringLiteral("SELECT HEARD, ID, BANK FROM TALKGROUP_ACTIVITY") + whereClause(filter, &values)
-                        + QStringLiteral(" ORDER BY HEARD DESC");
-    return runOn(this, m_db, sql, values, error);
-}
-
-ActivitySummaryModel::ActivitySummaryModel(QSqlDatabase db, QObject *parent)
-    : QSqlQueryModel(parent)
-    , m_db(db)
-{
-}
-
-bool ActivitySummaryModel::apply(const ActivityFilter &filter, QString *error)
-{
-    QVariantList values;
     // Counted first, named afterwards: a talkgroup entered twice in
     // TALKGROUPS must not count twice.
-    const QString sql =
-        QStringLiteral("SELECT a.ID, (SELECT CITY FROM TALKGROUPS t WHERE t.ID = a.ID LIMIT 1) AS CITY, "
-                       "(SELECT SERVICE_DESC FROM TALKGROUPS t WHERE t.ID = a.ID LIMIT 1) AS SERVICE_DESC, "
-                       "a.N AS COUNT, a.LAST AS LAST_HEARD FROM "
-                       "(SELECT ID, count(*) AS N, max(HEARD) AS LAST FROM TALKGROUP_ACTIVITY")
-        + whereClause(filter, &values) + QStringLiteral(" GROUP BY ID) a ORDER BY a.LAST DESC");
-    return runOn(this, m_db, sql, values, error);
+    return QStringLiteral("SELECT a.ID, (SELECT CITY FROM TALKGROUPS t WHERE t.ID = a.ID LIMIT 1) AS CITY, "
+                          "(SELECT SERVICE_DESC FROM TALKGROUPS t WHERE t.ID = a.ID LIMIT 1) AS SERVICE_DESC, "
+                          "a.N AS COUNT, a.LAST AS LAST_HEARD FROM "
+                          "(SELECT ID, count(*) AS N, max(HEARD) AS LAST FROM TALKGROUP_ACTIVITY")
+           + where + QStringLiteral(" GROUP BY ID) a ORDER BY a.LAST DESC");
 }
 
 QByteArray ActivityCsv::record(const QStringList &fields)

@@ -16,33 +16,53 @@ struct ActivityFilter
     QDateTime to;
 };
 
-// The activity rows that pass the filter, newest first: HEARD, ID, BANK.
-class ActivityListModel : public QSqlQueryModel
+// A query over the activity log under a filter; the subclasses say which.
+class ActivityQueryModel : public QSqlQueryModel
 {
     Q_OBJECT
 public:
-    explicit ActivityListModel(QSqlDatabase db, QObject *parent = nullptr);
     // Runs the query for the filter; false, with *error, when it fails.
     bool apply(const ActivityFilter &filter, QString *error);
     bool refresh(QString *error) { return apply(m_filter, error); }
     const ActivityFilter &filter() const { return m_filter; }
+
+protected:
+    ActivityQueryModel(QSqlDatabase db, QObject *parent);
+    // The statement for a WHERE clause (empty for none) over TALKGROUP_ACTIVITY.
+    virtual QString statement(const QString &where) const = 0;
 
 private:
     QSqlDatabase m_db;
     ActivityFilter m_filter;
 };
 
-// One row per talkgroup heard under the filter, the last heard first: ID,
-// CITY, SERVICE_DESC (from TALKGROUPS), COUNT, LAST_HEARD.
-class ActivitySummaryModel : public QSqlQueryModel
+// The activity rows that pass the filter, newest first: HEARD, ID, BANK.
+class ActivityListModel : public ActivityQueryModel
 {
     Q_OBJECT
 public:
-    explicit ActivitySummaryModel(QSqlDatabase db, QObject *parent = nullptr);
-    bool apply(const ActivityFilter &filter, QString *error);
+    explicit ActivityListModel(QSqlDatabase db, QObject *parent = nullptr)
+        : ActivityQueryModel(db, parent)
+    {
+    }
 
-private:
-    QSqlDatabase m_db;
+protected:
+    QString statement(const QString &where) const override;
+};
+
+// One row per talkgroup heard under the filter, the last heard first: ID,
+// CITY, SERVICE_DESC (from TALKGROUPS), COUNT, LAST_HEARD.
+class ActivitySummaryModel : public ActivityQueryModel
+{
+    Q_OBJECT
+public:
+    explicit ActivitySummaryModel(QSqlDatabase db, QObject *parent = nullptr)
+        : ActivityQueryModel(db, parent)
+    {
+    }
+
+protected:
+    QString statement(const QString &where) const override;
 };
 
 namespace ActivityCsv {
