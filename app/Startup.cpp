@@ -3,7 +3,9 @@
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "link/LinkSettings.h"
+#include "data/TalkgroupActivityLog.h"
 #include "link/SerialCommPort.h"
+#include "link/TrafficTap.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
 #include "scanner/DisplayModel.h"
@@ -28,6 +30,7 @@ namespace {
 // The lookups run between poll turns: a database another program holds
 // locked must not stall the display for long.
 constexpr int kLookupBusyMillis = 200;
+const QString kRetentionKey = QStringLiteral("Config/Activity_Retention_Days");
 } // namespace
 
 Startup::Startup(const CommandLine::RunOptions &options, QObject *parent)
@@ -45,6 +48,7 @@ Startup::~Startup()
     m_keyboard.reset();
     m_keypad.reset();
     m_session.reset();
+    m_activity.reset(); // what is queued is written
     m_simHost.reset();
 }
 
@@ -86,24 +90,34 @@ void Startup::showFacePlate()
     const QString databasePath = m_options.database.isEmpty() ? AppInfo::databasePath() : m_options.database;
     m_store = std::make_unique<QSettings>();
     m_port = std::make_unique<SerialCommPort>();
+    m_tap = std::make_unique<TrafficTap>();
+    m_tap->watch(m_port.get(), QStringLiteral("Faceplate"));
     m_lookupsDb = std::make_unique<ChannelDatabase>(databasePath, QStringLiteral("orvendal-lookups"), kLookupBusyMillis);
     m_display = std::make_unique<DisplayModel>();
-    // Made (or healed) now, so a problem with the file shows at once.
-    QString error;
-    if (!m_lookupsDb->open(&error))
-        qCWarning(lcStartup) << "channel database" << databasePath << ":" << error;
     m_aux = std::make_unique<AuxDisplayModel>();
     DisplayModel *display = m_display.get();
     m_lookups = std::make_unique<AuxLookups>(m_aux.get(), m_lookupsDb.get(),
                                              [display](const QString &text) { display->setProblemLine(text); });
     m_session = std::make_unique<ScannerSession>(
         SessionWiring{m_port.get(), m_store.get(), display, m_aux.get(), m_lookups.get()});
+    // The call log, opened (and the database made or healed) now; a file it
+    // cannot open leaves the faceplate as it is (the lookups say the problem
+    // on the status line).
+    m_activity = std::make_unique<TalkgroupActivityLog>(databasePath);
+    bool retentionOk = false;
+    int retentionDays = m_store->value(kRetentionKey).toInt(&retentionOk);
+    if (!retentionOk)
+        retentionDays = TalkgroupActivityLog::kDefaultRetentionDays;
+    QString error;
+    if (!m_activity->open(retentionDays, &error))
+        qCWarning(lcDatabase) << "activity log not available:" << error;
+    connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));

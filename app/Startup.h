@@ -23,6 +23,8 @@ class ScannerEngine;
 class SimLink;
 class ScannerSession;
 class SplashWindow;
+class TalkgroupActivityLog;
+class TrafficTap;
 
 // The program's start-up and the one place that puts it together: the
 // splash for five seconds, then the settings store, the serial port, the
@@ -56,6 +58,8 @@ private:
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<CommPort> m_port;
     std::unique_ptr<ChannelDatabase> m_lookupsDb;
+    std::unique_ptr<TalkgroupActivityLog> m_activity;
+    std::unique_ptr<TrafficTap> m_tap;
     std::unique_ptr<DisplayModel> m_display;
     std::unique_ptr<AuxDisplayModel> m_aux;
     std::unique_ptr<AuxLookups> m_lookups;

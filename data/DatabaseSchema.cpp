@@ -80,12 +80,23 @@ QStringList DatabaseSchema::statements()
     return result;
 }
 
+QStringList DatabaseSchema::activityStatements()
+{
+    // HEARD: local date and time, ISO 8601 with milliseconds, so that text
+    // order is time order.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS TALKGROUP_ACTIVITY (ID TEXT NOT NULL, BANK TEXT, HEARD TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS TALKGROUP_ACTIVITY_HEARD ON TALKGROUP_ACTIVITY (HEARD)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS TALKGROUP_ACTIVITY_ID ON TALKGROUP_ACTIVITY (ID, HEARD)"),
+    };
+}
+
 QStringList DatabaseSchema::tableNames()
 {
     QStringList names;
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
         names << ChannelDatabase::bankTableName(bank);
-    names << QStringLiteral("TALKGROUPS");
+    names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY");
     return names;
 }
 
@@ -123,6 +134,9 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error)
         // kept. Its own tables stay as they are; ours are added.
         step = statements();
         break;
+    case 1:
+        step = activityStatements();
+        break;
     default:
         break;
     }
@@ -138,5 +152,5 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error)
         missing = missing || !present.contains(name, Qt::CaseInsensitive);
     if (!missing)
         return true;
-    return runInTransaction(db, statements(), error);
+    return runInTransaction(db, statements() + activityStatements(), error);
 }

@@ -13,10 +13,12 @@ class DatabaseSchema
 {
 public:
     // PRAGMA user_version of a file this program writes.
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
 
     // The statements that create every table (each "IF NOT EXISTS").
     static QStringList statements();
+    // Version 2: the talkgroup activity log, one row per talkgroup shown.
+    static QStringList activityStatements();
     // The tables a complete database holds.
     static QStringList tableNames();
 

@@ -1,6 +1,7 @@
 #include "link/CommPort.h"
 
 #include "link/Framing.h"
+#include "link/TrafficTap.h"
 
 Q_LOGGING_CATEGORY(lcLink, "orvendal.link")
 
@@ -95,6 +96,8 @@ void CommPort::write(const QByteArray &bytes)
     if (!m_open)
         return;
     m_bytesWritten += bytes.size();
+    if (m_tap)
+        m_tap->sent(this, bytes);
     writeDevice(bytes);
 }
 
@@ -116,6 +119,8 @@ QByteArray CommPort::input()
     }
     const QByteArray bytes = readDevice();
     m_bytesRead += bytes.size();
+    if (m_tap && !bytes.isEmpty())
+        m_tap->received(this, bytes);
     return bytes;
 }
 
@@ -134,6 +139,8 @@ void CommPort::poll()
     if (bytes.isEmpty())
         return;
     m_bytesRead += bytes.size();
+    if (m_tap)
+        m_tap->received(this, bytes);
     m_polledInput.append(bytes);
     m_commEvent = kReceived;
 }

@@ -9,6 +9,8 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
+class TrafficTap;
+
 // Line settings parsed from a settings string such as "9600,N,8,1".
 struct SerialSettings
 {
@@ -72,6 +74,9 @@ public:
     // kReceived once anything was received since the port opened.
     int commEvent() const { return m_commEvent; }
 
+    // The serial monitor, while it records this port; null otherwise.
+    void setTap(TrafficTap *tap) { m_tap = tap; }
+
     // Totals since construction, for measurements.
     qint64 bytesWritten() const { return m_bytesWritten; }
     qint64 bytesRead() const { return m_bytesRead; }
@@ -111,4 +116,5 @@ private:
     QByteArray m_polledInput;
     qint64 m_bytesWritten = 0;
     qint64 m_bytesRead = 0;
+    TrafficTap *m_tap = nullptr;
 };

@@ -266,9 +266,12 @@ void PollLoop::showTalkgroup(const TalkgroupReply &reply)
     const QString marker = QString(qMin(n, kBlanks), QLatin1Char(' ')) + (reply.bank >= 10 ? QStringLiteral("__") : QStringLiteral("_"));
     display->setText(DisplayModel::ACTIVEBANK, marker + m_bankLetter + QLatin1Char(' ') + QString::number(reply.bank)
                                                    + QLatin1Char(' ') + QString::number(n));
+    const bool changed = m_state->currentTalkgroup != reply.id;
     m_state->currentTalkgroup = reply.id;
     display->setText(DisplayModel::FREQ, reply.id);
     m_w.lookups->lookupTalkgroup(reply.id);
+    if (changed && !reply.id.isEmpty())
+        emit talkgroupShown(reply.id, m_bankLetter);
 }
 
 void PollLoop::handleMode(const QString &r)

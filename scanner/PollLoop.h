@@ -58,6 +58,9 @@ public:
 signals:
     // A reply line was taken and handled in this turn.
     void replyHandled(const QString &reply);
+    // The display started showing another talkgroup (the session's
+    // currentTalkgroup changed); bankLetter is the trunk bank it came in on.
+    void talkgroupShown(const QString &id, QChar bankLetter);
 
 private:
     void readLine();

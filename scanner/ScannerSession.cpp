@@ -135,6 +135,7 @@ void ScannerSession::startPolling()
     }
     setPhase(Phase::Polling);
     m_poll = new PollLoop(m_w, &m_state, this);
+    connect(m_poll, &PollLoop::talkgroupShown, this, &ScannerSession::talkgroupShown);
     emit pollingStarted();
     m_poll->start();
 }

@@ -90,6 +90,8 @@ signals:
     // Polling started now, with fresh state; and stopped.
     void pollingStarted();
     void pollingStopped();
+    // The poll loop started showing another talkgroup.
+    void talkgroupShown(const QString &id, QChar bankLetter);
 
 private:
     void setPhase(Phase phase);

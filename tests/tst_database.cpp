@@ -82,7 +82,7 @@ void TestDatabase::createsSchemaWhenMissing()
     QVERIFY2(t.db.open(&error), qPrintable(error));
     QVERIFY(QFile::exists(t.path));
     QSqlDatabase db = t.db.database();
-    QCOMPARE(db.tables().size(), 21);
+    QCOMPARE(db.tables().size(), 22);
     const QStringList bankColumns = {"CHANNEL", "FREQUENCY", "sFREQ", "TRUNKED", "DELAY", "LOCKOUT", "PRIORITY",
                                      "CALLSIGN", "COMPANY_NAME", "RS", "CITY", "COUNTY", "STATE", "LATITUDE",
                                      "LONGITUDE", "NOTES"};

@@ -65,6 +65,8 @@ void TestShell::menuBar()
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(QStringLiteral("Ctrl+A"))},
+        {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
+        {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},

@@ -16,6 +16,7 @@
 #include "ui/SerialDeviceDialog.h"
 #include "ui/TalkGroupsEditor.h"
 #include "ui/Twips.h"
+#include "ui/ViewWindows.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -36,7 +37,8 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
     const MessageFn forward = [this](MessageKind kind, const QString &title, const QString &text) {
         return message(kind, title, text);
     };
-    m_transfer = new MemoryTransfer({m_w.session, m_w.store, m_w.databasePath, forward, this, m_auxWindow}, this);
+    m_transfer = new MemoryTransfer({m_w.session, m_w.store, m_w.databasePath, forward, this, m_auxWindow, m_w.tap}, this);
+    m_views = new ViewWindows({m_w.databasePath, m_w.activity, m_w.tap, forward}, this);
     m_csv = new CsvCommands(m_w.databasePath, forward, this, this);
 
     setObjectName(QStringLiteral("frmFacePlate1"));
@@ -146,6 +148,8 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuCom_Speed"), [session] { session->askComSpeed(); }},
         {QStringLiteral("mnuSerialDevice"), [this] { chooseSerialDevice(); }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
+        {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},
+        {QStringLiteral("mnuSerialMonitor"), [this] { m_views->showSerialMonitor(); }},
         {QStringLiteral("Backup"), [this] { m_transfer->backup(); }},
         {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},
         {QStringLiteral("EditBanks"), [this] { openBankEditor(); }},
@@ -248,6 +252,7 @@ void FacePlateWindow::closeEvent(QCloseEvent *event)
     }
     m_w.session->shutdown();
     m_auxWindow->close();
+    m_views->closeAll();
     emit closing();
     event->accept();
 }

@@ -24,6 +24,9 @@ class QSettings;
 class ScannerBankEditor;
 class ScannerSession;
 class TalkGroupsEditor;
+class TalkgroupActivityLog;
+class TrafficTap;
+class ViewWindows;
 
 // frmFacePlate1: the virtual front panel. Renders the display model, carries
 // the key buttons and the menu bar, and hands the user's actions to the
@@ -44,6 +47,8 @@ public:
         AuxDisplayModel *aux = nullptr;
         Keypad *keypad = nullptr;
         Keyboard *keyboard = nullptr;
+        TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
+        TrafficTap *tap = nullptr;                 // what the serial monitor shows
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);
@@ -68,6 +73,8 @@ public:
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
     // Database, the CSV export and import entries.
     CsvCommands *csvCommands() const { return m_csv; }
+    // View, Talkgroup Activity / Serial Monitor.
+    ViewWindows *viewWindows() const { return m_views; }
     // View, Aux Display: shows the auxiliary display and comes back to the faceplate.
     void showAuxDisplay();
     // Port Setup, Serial Device: pick the device behind the current port.
@@ -101,6 +108,7 @@ private:
     AuxDisplayWindow *m_auxWindow;
     MemoryTransfer *m_transfer;
     CsvCommands *m_csv;
+    ViewWindows *m_views;
     QPointer<ScannerBankEditor> m_bankEditor;
     QPointer<TalkGroupsEditor> m_talkgroupEditor;
     std::array<QLineEdit *, DisplayModel::FieldCount> m_fields{};

@@ -24,6 +24,8 @@ const QList<Entry> &entries()
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(Qt::CTRL | Qt::Key_S)},
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(Qt::CTRL | Qt::Key_A)},
+        {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
+        {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},

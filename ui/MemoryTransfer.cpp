@@ -4,6 +4,7 @@
 #include "link/CommPort.h"
 #include "link/LinkSettings.h"
 #include "link/SerialCommPort.h"
+#include "link/TrafficTap.h"
 #include "scanner/ScannerSession.h"
 #include "transfer/BankBackup.h"
 #include "transfer/BankRestore.h"
@@ -22,6 +23,7 @@ MemoryTransfer::MemoryTransfer(const Wiring &w, QObject *parent)
     , m_message(w.message)
     , m_faceplateWindow(w.faceplateWindow)
     , m_auxWindow(w.auxWindow)
+    , m_tap(w.tap)
 {
     QSettings *store = w.store;
     m_store = store;
@@ -89,6 +91,8 @@ void MemoryTransfer::startTransfer(const QList<int> &banks)
 
     m_port = m_portFactory();
     m_port->setObjectName(QStringLiteral("MSComm1")); // the dialog's own serial control
+    if (m_tap)
+        m_tap->watch(m_port.get(), backup ? QStringLiteral("Backup") : QStringLiteral("Restore"));
     if (backup) {
         // A backup waits for a locked database on a timer of its own, so each
         // try gives up quickly and the windows stay alive meanwhile.

@@ -16,6 +16,7 @@ class ProgressWindow;
 class QSettings;
 class QWidget;
 class ScannerSession;
+class TrafficTap;
 
 // The Database menu's Backup and Restore: borrows the serial link from the
 // session, lets the user pick banks, runs the transfer on the dialog's own
@@ -34,6 +35,7 @@ public:
         MessageFn message;
         QWidget *faceplateWindow = nullptr; // hidden while a dialog has the link
         QWidget *auxWindow = nullptr;
+        TrafficTap *tap = nullptr; // watches the dialogs' ports
     };
 
     explicit MemoryTransfer(const Wiring &wiring, QObject *parent = nullptr);
@@ -71,6 +73,7 @@ private:
     QPointer<QWidget> m_faceplateWindow;
     QPointer<QWidget> m_auxWindow;
     PortFactory m_portFactory;
+    TrafficTap *m_tap;
     static constexpr int kBackupBusyMillis = 100;
     int m_databaseWaitMs = BankBackup::kDatabaseWaitMs;
     QString m_savedChannel;

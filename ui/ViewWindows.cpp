@@ -1,0 +1,65 @@
+#include "ui/ViewWindows.h"
+
+#include "ui/ActivityWindow.h"
+#include "ui/SerialMonitorWindow.h"
+
+namespace {
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+ViewWindows::ViewWindows(const Wiring &wiring, QObject *parent)
+    : QObject(parent)
+    , m_w(wiring)
+{
+}
+
+ViewWindows::~ViewWindows()
+{
+    delete m_activity;
+    delete m_monitor;
+}
+
+ActivityWindow *ViewWindows::activityWindow() const
+{
+    return m_activity;
+}
+
+SerialMonitorWindow *ViewWindows::serialMonitor() const
+{
+    return m_monitor;
+}
+
+void ViewWindows::showActivity()
+{
+    if (!m_activity) {
+        auto *window = new ActivityWindow(m_w.databasePath, m_w.activity, m_w.message);
+        if (!window->load()) {
+            delete window;
+            return;
+        }
+        m_activity = window;
+    }
+    bringUp(m_activity);
+}
+
+void ViewWindows::showSerialMonitor()
+{
+    if (!m_w.tap)
+        return;
+    if (!m_monitor)
+        m_monitor = new SerialMonitorWindow(m_w.tap, m_w.message);
+    bringUp(m_monitor);
+}
+
+void ViewWindows::closeAll()
+{
+    if (m_activity)
+        m_activity->close();
+    if (m_monitor)
+        m_monitor->close();
+}
