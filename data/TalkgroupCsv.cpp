@@ -29,6 +29,21 @@ const QStringList &TalkgroupCsv::header()
     return columns;
 }
 
+const QList<TalkgroupCsv::ExtraColumn> &TalkgroupCsv::activityColumns()
+{
+    static const QList<ExtraColumn> columns = {
+        {QStringLiteral("COUNT"), QStringLiteral("(SELECT count(*) FROM TALKGROUP_ACTIVITY A WHERE A.ID = T.ID)")},
+        {QStringLiteral("LAST_HEARD"), QStringLiteral("(SELECT max(HEARD) FROM TALKGROUP_ACTIVITY A WHERE A.ID = T.ID)")},
+    };
+    return columns;
+}
+
+const QStringList &TalkgroupCsv::activityHeaders()
+{
+    static const QStringList headers = {QStringLiteral("COUNT"), QStringLiteral("LAST_HEARD")};
+    return headers;
+}
+
 bool TalkgroupCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QString *error,
                                const QList<ExtraColumn> &extra)
 {

@@ -36,17 +36,23 @@ public:
     };
 
     static const QStringList &header();
+    // How often each talkgroup was heard and when last (COUNT, LAST_HEARD),
+    // from the activity log: written by an export unless told otherwise.
+    static const QList<ExtraColumn> &activityColumns();
+    static const QStringList &activityHeaders();
 
     static bool exportTo(ChannelDatabase &db, const QString &path, int *rows, QString *error,
-                         const QList<ExtraColumn> &extra = {});
+                         const QList<ExtraColumn> &extra = activityColumns());
     static bool exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QString *error,
-                            const QList<ExtraColumn> &extra = {});
+                            const QList<ExtraColumn> &extra = activityColumns());
 
     // Reads the file and plans its import against the log as it is now.
     // ignoredColumns: columns written by an export with extra columns, not
     // listed as unknown.
-    static ImportPlan plan(ChannelDatabase &db, const QString &path, const QStringList &ignoredColumns = {});
-    static ImportPlan planBytes(ChannelDatabase &db, QByteArrayView bytes, const QStringList &ignoredColumns = {});
+    static ImportPlan plan(ChannelDatabase &db, const QString &path,
+                           const QStringList &ignoredColumns = activityHeaders());
+    static ImportPlan planBytes(ChannelDatabase &db, QByteArrayView bytes,
+                                const QStringList &ignoredColumns = activityHeaders());
 
 private:
     static ImportPlan planTable(ChannelDatabase &db, const CsvTable &table, const QStringList &ignoredColumns);

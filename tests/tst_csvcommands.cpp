@@ -168,12 +168,17 @@ void TestCsvCommands::exportsAndTalkgroups()
     CsvRig rig;
     QString error;
     QVERIFY(rig.db.addTalkgroup({"4711", "Town", "Fire", "n"}, QDateTime(QDate(2026, 12, 8), QTime(1, 2, 3)), &error));
+    // Heard twice: the export counts it and says when last.
+    QVERIFY(QSqlQuery(rig.db.database())
+                .exec(QStringLiteral("INSERT INTO TALKGROUP_ACTIVITY (ID, BANK, HEARD) VALUES "
+                                     "('4711', 'C', '2026-12-08T01:02:03.000'), ('4711', 'C', '2026-12-08T02:00:00.000')")));
     rig.chosenFile = rig.store.dir.filePath("talkgroups.csv");
     rig.trigger("ExportTalkgroupsCsv");
     QCOMPARE(rig.messages.last().left(17), QStringLiteral("info 1 talkgroups"));
     QFile exported(rig.chosenFile);
     QVERIFY(exported.open(QIODevice::ReadOnly));
-    QCOMPARE(exported.readAll(), QByteArray("ID,CITY,SERVICE_DESC,NOTES,DATE,TIME\r\n4711,Town,Fire,n,2026-12-08,01:02:03\r\n"));
+    QCOMPARE(exported.readAll(), QByteArray("ID,CITY,SERVICE_DESC,NOTES,DATE,TIME,COUNT,LAST_HEARD\r\n"
+                                            "4711,Town,Fire,n,2026-12-08,01:02:03,2,2026-12-08T02:00:00.000\r\n"));
 
     rig.chosenFile = rig.file("ID,NOTES\n4711,changed\n815,new\nbad,x\n");
     rig.summary = [](ImportSummaryDialog &d) {
