@@ -6,7 +6,6 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -105,6 +104,8 @@ bool SerialCommPort::openDevice(const QString &device, const SerialSettings &set
     // case the driver reset any of them.
     applySettings(settings);
     m_serial.clear();
+    m_fd = int(m_serial.handle());
+    m_portWriting = false;
     return true;
 }
 
@@ -114,6 +115,7 @@ void SerialCommPort::closeDevice()
         m_socket.abort();
     else
         m_serial.close();
+    m_fd = -1;
 }
 
 void SerialCommPort::writeDevice(const QByteArray &bytes)
@@ -127,10 +129,11 @@ void SerialCommPort::writeDevice(const QByteArray &bytes)
     // it over directly, so that no write notifier is armed and disarmed (and
     // the event loop woken) for every poll query. Only what the driver did
     // not take goes through the port's own buffer.
-    if (m_serial.bytesToWrite() == 0) {
+    if (!m_portWriting || m_serial.bytesToWrite() == 0) {
+        m_portWriting = false;
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(int(m_serial.handle()), bytes.constData() + done, size_t(bytes.size() - done));
+            const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
             if (n > 0)
                 done += n;
             else if (n < 0 && errno == EINTR)
@@ -140,8 +143,10 @@ void SerialCommPort::writeDevice(const QByteArray &bytes)
             else
                 break;
         }
-        if (done < bytes.size())
+        if (done < bytes.size()) {
             m_serial.write(bytes.mid(done));
+            m_portWriting = true;
+        }
         return;
     }
 #endif
@@ -161,6 +166,8 @@ void SerialCommPort::setReadNotifications(bool on)
         if (notifier->type() == QSocketNotifier::Read) {
             notifier->setEnabled(on);
             m_readDirectly = !on;
+            // What the port took in while its reader was on is handed out first.
+            m_portMayHoldInput = !on;
         }
     }
 #else
@@ -177,29 +184,35 @@ QByteArray SerialCommPort::readDevice()
     QByteArray bytes;
 #ifdef Q_OS_UNIX
     // Reading through the port arms its own reader again: only for what it
-    // took in before its reader was turned off.
-    if (m_serial.bytesAvailable() > 0) {
-        bytes = m_serial.readAll();
-        setReadNotifications(false);
+    // took in before its reader was turned off, and only once.
+    if (m_portMayHoldInput) {
+        m_portMayHoldInput = false;
+        if (m_serial.bytesAvailable() > 0) {
+            bytes = m_serial.readAll();
+            setReadNotifications(false);
+            m_portMayHoldInput = false;
+        }
     }
-    // One call tells how much is waiting; a device that has gone away fails
-    // it (or, for a terminal that hung up, fails the next write).
-    const int fd = int(m_serial.handle());
-    int waiting = 0;
-    if (::ioctl(fd, FIONREAD, &waiting) < 0) {
-        if (bytes.isEmpty())
-            notifyLost(QString::fromLocal8Bit(strerror(errno)));
-        return bytes;
+    // A plain read, the port being non-blocking with no minimum count: it
+    // gives what is waiting, or nothing at once. A device that has gone away
+    // fails it (or, for a terminal that hung up, fails the next write).
+    const int fd = m_fd;
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (bytes.isEmpty())
+                notifyLost(QString::fromLocal8Bit(strerror(errno)));
+            break;
+        }
+        if (n <= 0)
+            break;
+        bytes.append(chunk, n);
+        if (size_t(n) < sizeof chunk)
+            break;
     }
-    if (waiting <= 0)
-        return bytes;
-    const qsizetype had = bytes.size();
-    bytes.resize(had + waiting);
-    ssize_t n;
-    do
-        n = ::read(fd, bytes.data() + had, size_t(waiting));
-    while (n < 0 && errno == EINTR);
-    bytes.resize(had + qMax<ssize_t>(n, 0));
 #endif
     return bytes;
 }

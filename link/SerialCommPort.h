@@ -35,4 +35,7 @@ private:
     QTcpSocket m_socket;
     bool m_overNetwork = false;
     bool m_readDirectly = false; // the port's own read notifier is off
+    bool m_portMayHoldInput = false; // it may have read something before that
+    bool m_portWriting = false; // the port's own buffer took part of a write
+    int m_fd = -1; // the open device's descriptor
 };

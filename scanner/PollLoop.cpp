@@ -15,6 +15,8 @@
 #include "scanner/DisplayModel.h"
 #include "scanner/ScannerState.h"
 
+#include <QTimerEvent>
+
 Q_LOGGING_CATEGORY(lcPoll, "orvendal.poll")
 
 namespace {
@@ -45,9 +47,6 @@ PollLoop::PollLoop(const SessionWiring &wiring, ScannerState *state, QObject *pa
     , m_w(wiring)
     , m_state(state)
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(kTurnMillis);
-    connect(&m_timer, &QTimer::timeout, this, &PollLoop::turn);
 }
 
 void PollLoop::start()
@@ -56,12 +55,20 @@ void PollLoop::start()
     m_w.port->send(Command::mute(MuteSetting::Auto));
     m_state->mute = MuteSetting::Auto;
     m_w.display->setText(DisplayModel::MUTE, DisplayModel::muteWord(MuteSetting::Auto));
-    m_timer.start();
+    m_timer.start(kTurnMillis, Qt::PreciseTimer, this);
 }
 
 void PollLoop::stop()
 {
     m_timer.stop();
+}
+
+void PollLoop::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_timer.timerId())
+        turn();
+    else
+        QObject::timerEvent(event);
 }
 
 void PollLoop::turn()

@@ -52,6 +52,7 @@ private slots:
     void lossEndsABackup();
     void lossEndsARestore();
     void pollingReadsOnTheTurn();
+    void switchingToPolledKeepsWhatArrived();
 };
 
 void TestLinkLoss::pollingReadsOnTheTurn()
@@ -85,6 +86,38 @@ void TestLinkLoss::pollingReadsOnTheTurn()
     QCOMPARE(loop->reply(), QStringLiteral("MD00"));
     QCOMPARE(received.size(), 0);
     t.session.shutdown();
+}
+
+void TestLinkLoss::switchingToPolledKeepsWhatArrived()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    SerialCommPort port;
+    port.setCommPort(1);
+    port.setSettings(QStringLiteral("19200,N,8,1"));
+    port.setDeviceResolver([&sim](int) { return sim.path; });
+    QVERIFY(port.open());
+    QSignalSpy received(&port, &CommPort::received);
+
+    // An answer the port took in on its own before it was polled comes out
+    // of the first poll, ahead of what arrives after.
+    port.send(QStringLiteral("MD"));
+    QVERIFY(received.wait(2000));
+    port.setPolled(true);
+    port.send(QStringLiteral("MD"));
+    QTest::qWait(100);
+    const int signalled = received.size();
+    QByteArray in;
+    for (int i = 0; i < 2; ++i) {
+        port.poll();
+        in += port.input();
+    }
+    QCOMPARE(in, QByteArray("MD00\rMD00\r"));
+    // Nothing waiting: a poll hands out nothing and the port stays open.
+    port.poll();
+    QVERIFY(port.input().isEmpty());
+    QVERIFY(port.isOpen());
+    QCOMPARE(received.size(), signalled);
 }
 
 void TestLinkLoss::lostDeviceIsRetriedQuietly()
