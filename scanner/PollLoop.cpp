@@ -161,7 +161,6 @@ void PollLoop::handle(const QString &r)
     case ReplyKind::Unknown:
         break;
     }
-    emit replyHandled(r);
 }
 
 void PollLoop::handleSquelch(const QString &r)

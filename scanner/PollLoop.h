@@ -56,8 +56,6 @@ public:
     qint64 queriesSent() const { return m_queries; }
 
 signals:
-    // A reply line was taken and handled in this turn.
-    void replyHandled(const QString &reply);
     // The display started showing another talkgroup (the session's
     // currentTalkgroup changed); bankLetter is the trunk bank it came in on.
     void talkgroupShown(const QString &id, QChar bankLetter);
