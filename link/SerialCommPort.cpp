@@ -6,6 +6,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -106,6 +107,7 @@ bool SerialCommPort::openDevice(const QString &device, const SerialSettings &set
     m_serial.clear();
     m_fd = int(m_serial.handle());
     m_portWriting = false;
+    m_emptyReads = 0;
     return true;
 }
 
@@ -195,7 +197,7 @@ QByteArray SerialCommPort::readDevice()
     }
     // A plain read, the port being non-blocking with no minimum count: it
     // gives what is waiting, or nothing at once. A device that has gone away
-    // fails it (or, for a terminal that hung up, fails the next write).
+    // fails it.
     const int fd = m_fd;
     char chunk[512];
     for (;;) {
@@ -205,13 +207,22 @@ QByteArray SerialCommPort::readDevice()
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             if (bytes.isEmpty())
                 notifyLost(QString::fromLocal8Bit(strerror(errno)));
-            break;
+            return bytes;
         }
         if (n <= 0)
             break;
         bytes.append(chunk, n);
         if (size_t(n) < sizeof chunk)
             break;
+    }
+    // A terminal that was hung up (a USB adapter pulled out) reads as empty
+    // for ever; a write would fail, but a turn may have nothing to write.
+    // Now and then an empty read asks the descriptor whether it hung up.
+    if (bytes.isEmpty() && ++m_emptyReads >= kHangUpCheckEvery) {
+        m_emptyReads = 0;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            notifyLost(tr("the device hung up"));
     }
 #endif
     return bytes;

@@ -18,6 +18,8 @@ public:
     static constexpr const char *kSocketScheme = "socket://";
     // Host and port of a "socket://HOST:PORT" device; false for any other text.
     static bool parseSocketAddress(const QString &device, QString *host, quint16 *port);
+    // A polled port asks whether its terminal hung up after this many empty reads.
+    static constexpr int kHangUpCheckEvery = 50;
 
 protected:
     bool openDevice(const QString &device, const SerialSettings &settings, QString *error) override;
@@ -38,4 +40,5 @@ private:
     bool m_portMayHoldInput = false; // it may have read something before that
     bool m_portWriting = false; // the port's own buffer took part of a write
     int m_fd = -1; // the open device's descriptor
+    int m_emptyReads = 0;
 };

@@ -12,6 +12,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace {
 
 // A session on the real serial control, pointed at the simulator's path.
@@ -53,6 +57,7 @@ private slots:
     void lossEndsARestore();
     void pollingReadsOnTheTurn();
     void switchingToPolledKeepsWhatArrived();
+    void hungUpTerminalIsNoticedWithoutWriting();
 };
 
 void TestLinkLoss::pollingReadsOnTheTurn()
@@ -118,6 +123,34 @@ void TestLinkLoss::switchingToPolledKeepsWhatArrived()
     QVERIFY(port.input().isEmpty());
     QVERIFY(port.isOpen());
     QCOMPARE(received.size(), signalled);
+}
+
+void TestLinkLoss::hungUpTerminalIsNoticedWithoutWriting()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    SerialCommPort port;
+    port.setCommPort(1);
+    port.setSettings(QStringLiteral("19200,N,8,1"));
+    port.setDeviceResolver([&sim](int) { return sim.path; });
+    port.setPolled(true);
+    QVERIFY(port.open());
+    QSignalSpy lost(&port, &CommPort::lost);
+
+    // A pulled USB adapter hangs its terminal up: reads then come back empty
+    // rather than failing. Nothing is written here, as on a turn with no query.
+    const int fd = ::open(QFile::encodeName(sim.path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    const bool hungUp = ::ioctl(fd, TIOCVHANGUP) == 0;
+    ::close(fd);
+    if (!hungUp)
+        QSKIP("hanging a terminal up needs CAP_SYS_ADMIN");
+    for (int i = 0; i < 2 * SerialCommPort::kHangUpCheckEvery && lost.isEmpty(); ++i) {
+        port.poll();
+        QVERIFY(port.input().isEmpty());
+    }
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(!port.isOpen());
 }
 
 void TestLinkLoss::lostDeviceIsRetriedQuietly()
