@@ -46,6 +46,14 @@ QString bankRows(ChannelDatabase &db, int bank)
     return rows.join(QLatin1Char(';'));
 }
 
+// The port on its own, set up for the simulator's path.
+void pointAt(SerialCommPort &port, const SimOnPty &sim)
+{
+    port.setCommPort(1);
+    port.setSettings(QStringLiteral("19200,N,8,1"));
+    port.setDeviceResolver([path = sim.path](int) { return path; });
+}
+
 } // namespace
 
 class TestLinkLoss : public QObject
@@ -98,9 +106,7 @@ void TestLinkLoss::switchingToPolledKeepsWhatArrived()
     SimOnPty sim;
     QVERIFY(sim.up());
     SerialCommPort port;
-    port.setCommPort(1);
-    port.setSettings(QStringLiteral("19200,N,8,1"));
-    port.setDeviceResolver([&sim](int) { return sim.path; });
+    pointAt(port, sim);
     QVERIFY(port.open());
     QSignalSpy received(&port, &CommPort::received);
 
@@ -130,9 +136,7 @@ void TestLinkLoss::hungUpTerminalIsNoticedWithoutWriting()
     SimOnPty sim;
     QVERIFY(sim.up());
     SerialCommPort port;
-    port.setCommPort(1);
-    port.setSettings(QStringLiteral("19200,N,8,1"));
-    port.setDeviceResolver([&sim](int) { return sim.path; });
+    pointAt(port, sim);
     port.setPolled(true);
     QVERIFY(port.open());
     QSignalSpy lost(&port, &CommPort::lost);
