@@ -64,6 +64,7 @@ bool CommPort::open()
     }
     const QString device = deviceName();
     QString error;
+    m_connecting = false;
     if (!openDevice(device, parsed, &error)) {
         m_error = error.isEmpty() ? tr("unknown error") : error;
         // Said to the user by whoever opened the port; a port that is retried
@@ -84,9 +85,11 @@ void CommPort::close()
 {
     if (!m_open)
         return;
-    readDevice(); // nothing received before the close belongs to the next user
+    if (!m_connecting)
+        readDevice(); // nothing received before the close belongs to the next user
     closeDevice();
     m_open = false;
+    m_connecting = false;
     qCInfo(lcLink) << "closed" << deviceName();
     emit openChanged(false);
 }
@@ -149,11 +152,26 @@ void CommPort::notifyLost(const QString &reason)
 {
     if (!m_open)
         return;
-    qCWarning(lcLink) << "lost" << deviceName() << ":" << reason;
+    // A connection that never stood is a failed open, said by whoever retries
+    // it; only the loss of a working device is a fault worth the log.
+    if (m_connecting)
+        qCInfo(lcLink) << "could not connect to" << deviceName() << ":" << reason;
+    else
+        qCWarning(lcLink) << "lost" << deviceName() << ":" << reason;
     closeDevice();
     m_open = false;
+    m_connecting = false;
     emit openChanged(false);
     emit lost(reason);
+}
+
+void CommPort::notifyConnected()
+{
+    if (!m_open || !m_connecting)
+        return;
+    m_connecting = false;
+    qCInfo(lcLink) << "connected to" << deviceName();
+    emit connected();
 }
 
 void CommPort::notifyReceived()

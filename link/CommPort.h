@@ -55,7 +55,20 @@ public:
     // Closes the device; what it had received and not read is dropped.
     void close();
     bool isOpen() const { return m_open; }
+    // Open, but the connection to the device is still being made (a device
+    // over the network); connected() comes once it stands, lost() if it fails.
+    bool isConnecting() const { return m_open && m_connecting; }
+    // A device reached over the network, whose silence may mean a dead path.
+    virtual bool isNetworkDevice() const { return false; }
     QString errorString() const { return m_error; }
+
+    // The user of the port gives up on the device (it stopped answering):
+    // closed, and lost() said as for any other loss.
+    void dropAsLost(const QString &reason) { notifyLost(reason); }
+
+    // What may wait to be written to a device that does not take it; past it
+    // the device counts as lost.
+    static constexpr qint64 kMaxQueuedOutput = 64 * 1024;
 
     // Writes the bytes as they are. Ignored while the port is closed.
     void write(const QByteArray &bytes);
@@ -90,6 +103,8 @@ signals:
     void lost(const QString &reason);
     // The port was opened or closed.
     void openChanged(bool open);
+    // The connection of a port that was connecting now stands.
+    void connected();
 
 protected:
     virtual bool openDevice(const QString &device, const SerialSettings &settings, QString *error) = 0;
@@ -104,12 +119,17 @@ protected:
     void notifyReceived();
     // Implementations call this when the open device fails for good.
     void notifyLost(const QString &reason);
+    // Implementations that connect in the background: from openDevice(), that
+    // the connection is still being made; later, that it stands.
+    void setConnecting() { m_connecting = true; }
+    void notifyConnected();
 
 private:
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     DeviceResolver m_resolver;
     bool m_open = false;
+    bool m_connecting = false;
     QString m_error;
     int m_commEvent = kNoEvent;
     bool m_polled = false;

@@ -6,7 +6,10 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +20,40 @@ SerialCommPort::SerialCommPort(QObject *parent)
     connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialCommPort::serialError);
     connect(&m_socket, &QTcpSocket::readyRead, this, &SerialCommPort::notifyReceived);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &SerialCommPort::socketError);
+    connect(&m_socket, &QTcpSocket::connected, this, &SerialCommPort::socketConnected);
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        if (isConnecting())
+            notifyLost(tr("no connection within %1 s").arg(kConnectTimeoutMs / 1000));
+    });
+}
+
+void SerialCommPort::socketConnected()
+{
+    m_connectTimer.stop();
+    // A network path that dies without a word (a cable, a router, a machine
+    // switched off) is found by keep-alive probes even while nothing is sent.
+    m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = int(m_socket.socketDescriptor());
+    const int idle = kKeepAliveIdleS, interval = kKeepAliveIntervalS, probes = kKeepAliveProbes;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    // Unacknowledged data is given up on after as long as the probes take.
+    const unsigned timeoutMs = (idle + interval * probes) * 1000u;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, sizeof timeoutMs);
+#endif
+    notifyConnected();
+}
+
+bool SerialCommPort::outputStuck(qint64 queued)
+{
+    if (queued <= kMaxQueuedOutput)
+        return false;
+    notifyLost(tr("the device takes nothing of what is sent (%1 bytes waiting)").arg(queued));
+    return true;
 }
 
 bool SerialCommPort::parseSocketAddress(const QString &device, QString *host, quint16 *port)
@@ -88,7 +125,9 @@ bool SerialCommPort::openDevice(const QString &device, const SerialSettings &set
         // The connection is made on the event loop; what is written meanwhile
         // waits in the socket, and a connection that fails is a lost device.
         m_socket.abort();
+        setConnecting();
         m_socket.connectToHost(host, port);
+        m_connectTimer.start(kConnectTimeoutMs);
         return true;
     }
     if (device.startsWith(QLatin1String(kSocketScheme), Qt::CaseInsensitive)) {
@@ -113,6 +152,7 @@ bool SerialCommPort::openDevice(const QString &device, const SerialSettings &set
 
 void SerialCommPort::closeDevice()
 {
+    m_connectTimer.stop();
     if (m_overNetwork)
         m_socket.abort();
     else
@@ -124,6 +164,7 @@ void SerialCommPort::writeDevice(const QByteArray &bytes)
 {
     if (m_overNetwork) {
         m_socket.write(bytes);
+        outputStuck(m_socket.bytesToWrite());
         return;
     }
 #ifdef Q_OS_UNIX
@@ -145,14 +186,15 @@ void SerialCommPort::writeDevice(const QByteArray &bytes)
             else
                 break;
         }
-        if (done < bytes.size()) {
+        if (done < bytes.size() && !outputStuck(m_serial.bytesToWrite() + bytes.size() - done)) {
             m_serial.write(bytes.mid(done));
             m_portWriting = true;
         }
         return;
     }
 #endif
-    m_serial.write(bytes);
+    if (!outputStuck(m_serial.bytesToWrite() + bytes.size()))
+        m_serial.write(bytes);
 }
 
 void SerialCommPort::setReadNotifications(bool on)

@@ -104,9 +104,20 @@ void PollLoop::readLine()
 {
     m_readThisTurn.clear();
     m_w.port->poll();
+    const QByteArray bytes = m_w.port->commEvent() == CommPort::kReceived ? m_w.port->input() : QByteArray();
+    // Turns are at least kTurnMillis apart, so counting them errs on the
+    // side of waiting longer.
+    constexpr int kQuietTurns = kQuietMillis / kTurnMillis;
+    if (!bytes.isEmpty()) {
+        if (m_silentTurns >= kQuietTurns)
+            emit answering();
+        m_silentTurns = 0;
+    } else if (++m_silentTurns == kQuietTurns) {
+        emit quiet();
+    }
     if (m_w.port->commEvent() != CommPort::kReceived)
         return;
-    m_readThisTurn = Framing::decode(m_w.port->input());
+    m_readThisTurn = Framing::decode(bytes);
     m_rx.append(m_readThisTurn);
     QString line;
     switch (m_rx.cut(&line)) {

@@ -28,6 +28,8 @@ public:
     // this many turns have passed without either query and nothing more is
     // waiting to be read.
     static constexpr int kTrunkStallTurns = 50;
+    // Nothing at all received for this long is a link gone quiet.
+    static constexpr int kQuietMillis = 5000;
 
     // A run works on the session's port, display and lookups, and keeps the
     // session's state current.
@@ -59,6 +61,9 @@ signals:
     // The display started showing another talkgroup (the session's
     // currentTalkgroup changed); bankLetter is the trunk bank it came in on.
     void talkgroupShown(const QString &id, QChar bankLetter);
+    // Nothing was received for kQuietMillis; then, once, the first bytes after it.
+    void quiet();
+    void answering();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -92,4 +97,5 @@ private:
     qint64 m_turns = 0;
     qint64 m_queries = 0;
     qint64 m_trunkQueryTurn = 0; // the turn that last sent "ID", "RM" or "IDN"
+    int m_silentTurns = 0;       // turns in a row that received nothing
 };

@@ -9,6 +9,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcSession, "orvendal.session")
 
 namespace {
@@ -27,11 +29,21 @@ ScannerSession::ScannerSession(const SessionWiring &wiring, QObject *parent)
     m_w.port->setPolled(true);
     QSettings *store = m_w.store;
     m_w.port->setDeviceResolver([store](int n) { return LinkSettings::deviceFor(*store, n); });
-    connect(m_selfTest, &SelfTest::finished, this, &ScannerSession::startPolling);
+    // The end of the self-test and the retry timer start polling only in the
+    // phase that set them going: never while a transfer has the link, nor
+    // after shutdown.
+    connect(m_selfTest, &SelfTest::finished, this, [this] {
+        if (m_phase == Phase::SelfTest)
+            startPolling();
+    });
     connect(m_w.port, &CommPort::lost, this, &ScannerSession::portLost);
+    connect(m_w.port, &CommPort::connected, this, &ScannerSession::connectionStands);
     m_retry.setSingleShot(true);
     m_retry.setTimerType(Qt::CoarseTimer);
-    connect(&m_retry, &QTimer::timeout, this, &ScannerSession::resume);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Waiting)
+            resume();
+    });
 }
 
 ScannerSession::~ScannerSession()
@@ -62,17 +74,59 @@ void ScannerSession::applyPortSettings()
 bool ScannerSession::openPort(bool again)
 {
     if (m_w.port->open()) {
-        m_lossReason.clear();
-        m_w.display->setStatusLine(again ? m_link.reopenedMessage() : m_link.openedMessage());
+        // Over the network "OPENED" waits until the connection stands.
+        m_reopening = again;
+        if (!m_w.port->isConnecting()) {
+            m_lossReason.clear();
+            m_outageLogged = false;
+            m_w.display->setStatusLine(again ? m_link.reopenedMessage() : m_link.openedMessage());
+        }
         return true;
     }
     m_w.display->setStatusLine(m_link.openFailedMessage(m_w.port->errorString()));
     return false;
 }
 
+void ScannerSession::connectionStands()
+{
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
+    m_lossReason.clear();
+    m_outageLogged = false;
+    m_w.display->setStatusLine(m_reopening ? m_link.reopenedMessage() : m_link.openedMessage());
+    if (m_phase == Phase::Connecting && m_afterConnect)
+        (this->*std::exchange(m_afterConnect, nullptr))();
+}
+
+void ScannerSession::logOutage(const QString &reason)
+{
+    if (m_outageLogged)
+        return;
+    m_outageLogged = true;
+    qCWarning(lcSession) << "no scanner on" << m_w.port->deviceName() << ":" << reason << "- retrying every"
+                         << kRetryMillis / 1000 << "s";
+}
+
 void ScannerSession::portLost(const QString &reason)
 {
+    // The port is closed already. While a transfer has the link, or after
+    // shutdown, nothing of the session is to start again.
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended || m_phase == Phase::Created) {
+        qCDebug(lcSession) << "loss reported in phase" << m_phase << ":" << reason;
+        return;
+    }
+    // A connection that never stood did not open: said as such, unless the
+    // device was lost before and this is one more try.
+    const bool neverStood = m_phase == Phase::Connecting && m_lossReason.isEmpty();
+    m_afterConnect = nullptr;
+    if (neverStood) {
+        abortResume();
+        stopPolling();
+        waitForPort(reason);
+        return;
+    }
     m_lossReason = reason;
+    m_outageLogged = true; // the port logged the loss itself
     abortResume();
     stopPolling();
     waitForPort(reason);
@@ -80,11 +134,15 @@ void ScannerSession::portLost(const QString &reason)
 
 void ScannerSession::waitForPort(const QString &reason)
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
+    m_afterConnect = nullptr;
     setPhase(Phase::Waiting);
     if (!m_link.isSetUp()) {
         m_w.display->setStatusLine(LinkSettings::notSetUpMessage());
         return;
     }
+    logOutage(m_lossReason.isEmpty() ? reason : m_lossReason);
     if (!m_lossReason.isEmpty())
         m_w.display->setStatusLine(m_link.lostMessage(m_lossReason));
     else
@@ -128,14 +186,24 @@ void ScannerSession::load()
 
 void ScannerSession::startPolling()
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
+    m_selfTest->stop();
     stopPolling();
     if (!m_w.port->isOpen()) {
         waitForPort(m_w.port->errorString());
         return;
     }
+    if (m_w.port->isConnecting()) {
+        setPhase(Phase::Connecting);
+        m_afterConnect = &ScannerSession::startPolling;
+        return;
+    }
     setPhase(Phase::Polling);
     m_poll = new PollLoop(m_w, &m_state, this);
     connect(m_poll, &PollLoop::talkgroupShown, this, &ScannerSession::talkgroupShown);
+    connect(m_poll, &PollLoop::quiet, this, &ScannerSession::linkQuiet);
+    connect(m_poll, &PollLoop::answering, this, &ScannerSession::linkAnswering);
     emit pollingStarted();
     m_poll->start();
 }
@@ -157,17 +225,52 @@ void ScannerSession::abortResume()
     delete m_resume;
 }
 
+void ScannerSession::linkQuiet()
+{
+    if (m_w.port->isNetworkDevice()) {
+        // Over the network silence means a dead path as often as a silent
+        // scanner: connect afresh, with the usual retries.
+        m_w.port->dropAsLost(tr("no reply from the scanner for %1 s").arg(PollLoop::kQuietMillis / 1000));
+        return;
+    }
+    // A serial scanner may be switched off or out of its PC mode: keep
+    // asking, and say so until it answers.
+    qCInfo(lcSession) << "no reply from the scanner on" << m_w.port->deviceName();
+    m_w.display->setStatusLine(noReplyMessage());
+}
+
+void ScannerSession::linkAnswering()
+{
+    m_w.display->setStatusLine(m_link.openedMessage());
+}
+
 void ScannerSession::suspend()
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
     m_retry.stop();
+    m_selfTest->stop();
+    m_afterConnect = nullptr;
     abortResume();
     stopPolling();
     setPhase(Phase::Suspended);
 }
 
+void ScannerSession::resumeWithChannel(const QString &savedChannel)
+{
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
+    m_state.savedChannel = savedChannel;
+    resume();
+}
+
 void ScannerSession::resume()
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return;
     m_retry.stop();
+    m_selfTest->stop();
+    m_afterConnect = nullptr;
     stopPolling();
     abortResume();
     setPhase(Phase::Resuming);
@@ -179,14 +282,22 @@ void ScannerSession::resume()
     m_w.port->setSettings(m_link.settingsString());
     if (!m_w.port->isOpen()) {
         m_w.port->setCommPort(m_link.comPort);
-        if (!m_w.port->open()) {
+        if (!openPort(true)) {
             waitForPort(m_w.port->errorString());
             return;
         }
-        m_lossReason.clear();
-        m_w.display->setStatusLine(m_link.reopenedMessage());
     }
+    if (m_w.port->isConnecting()) {
+        setPhase(Phase::Connecting);
+        m_afterConnect = &ScannerSession::continueResume;
+        return;
+    }
+    continueResume();
+}
 
+void ScannerSession::continueResume()
+{
+    setPhase(Phase::Resuming);
     auto *seq = new CommandSequence(m_w.port, this);
     m_resume = seq;
     if (m_state.mode == ScannerMode::Scan) {
@@ -207,30 +318,47 @@ void ScannerSession::resume()
 void ScannerSession::shutdown()
 {
     m_retry.stop();
+    m_selfTest->stop();
+    m_afterConnect = nullptr;
     abortResume();
     stopPolling();
     setPhase(Phase::Ended);
+    m_loanId = 0;
     if (m_w.port->isOpen())
         m_w.port->close();
 }
 
-QString ScannerSession::lendLink()
+LinkLoan ScannerSession::lendLink()
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return {};
     m_state.savedChannel = m_w.display->text(DisplayModel::CHAN);
     suspend();
     if (m_w.port->isOpen())
         m_w.port->close();
-    return m_state.savedChannel;
+    setPhase(Phase::Lent);
+    m_loanId = ++m_loans;
+    qCDebug(lcSession) << "link lent, loan" << m_loanId;
+    return {m_loanId, m_state.savedChannel};
 }
 
-void ScannerSession::returnLink(const QString &savedChannel)
+bool ScannerSession::returnLink(const LinkLoan &loan)
 {
-    m_state.savedChannel = savedChannel;
+    if (m_phase != Phase::Lent || loan.id == 0 || loan.id != m_loanId) {
+        qCWarning(lcSession) << "a link loan that is not out was given back:" << loan.id << "in phase" << m_phase;
+        return false;
+    }
+    m_loanId = 0;
+    m_state.savedChannel = loan.savedChannel;
+    setPhase(Phase::Suspended);
     resume();
+    return true;
 }
 
 void ScannerSession::askComPort()
 {
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return; // the port is not ours now
     const bool wasOpen = m_w.port->isOpen();
     if (wasOpen) {
         m_w.port->close();
@@ -249,7 +377,7 @@ void ScannerSession::askComPort()
     applyPortSettings();
     if (openPort(false)) {
         if (m_phase != Phase::Polling)
-            startPolling();
+            startPolling(); // waits for a connection that does not stand yet
     } else {
         stopPolling();
         waitForPort(m_w.port->errorString());
@@ -273,6 +401,8 @@ void ScannerSession::useDevice(const QString &device)
         saved(m_link.saveSpeed(*m_w.store));
     }
     saved(LinkSettings::setDevice(*m_w.store, m_link.comPort, device));
+    if (m_phase == Phase::Lent || m_phase == Phase::Ended)
+        return; // used when the link comes back
     suspend();
     if (m_w.port->isOpen())
         m_w.port->close();

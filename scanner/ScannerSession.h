@@ -18,6 +18,13 @@ class CommandSequence;
 class PollLoop;
 class SelfTest;
 
+// The link lent to a transfer. Only the loan that is out gives the link back.
+struct LinkLoan
+{
+    quint64 id = 0;
+    QString savedChannel; // the channel on the display when the link was lent
+};
+
 // The live session with the scanner: link settings and port, start-up
 // sequence, polling, the hand-over of the link to a transfer and back, and
 // shutdown. It holds the scanner's state; the keys change it through the
@@ -26,9 +33,13 @@ class ScannerSession : public QObject
 {
     Q_OBJECT
 public:
-    // Waiting: no port is open (none set up, or it could not be opened or was
-    // lost); one that is set up is tried again every few seconds.
-    enum class Phase { Created, Loading, SelfTest, Resuming, Polling, Waiting, Suspended, Ended };
+    // The port has one owner at a time: the session in every phase but Lent
+    // (a transfer has it) and Ended. Waiting: no port is open (none set up, or
+    // it could not be opened or was lost); one that is set up is tried again
+    // every few seconds. Connecting: the port is open but its connection (a
+    // device over the network) does not stand yet; polling or the resume
+    // goes on once it does.
+    enum class Phase { Created, Loading, SelfTest, Connecting, Resuming, Polling, Waiting, Suspended, Lent, Ended };
     Q_ENUM(Phase)
 
     explicit ScannerSession(const SessionWiring &wiring, QObject *parent = nullptr);
@@ -43,6 +54,8 @@ public:
 
     // How long a lost or missing device waits before it is tried again.
     static constexpr int kRetryMillis = 2000;
+    // Shown while a serial scanner has not answered for a while.
+    static QString noReplyMessage() { return QStringLiteral("NO REPLY FROM SCANNER - retrying"); }
 
     void setPrompt(PromptFn prompt) { m_prompt = std::move(prompt); }
     // Warnings the status line cannot carry (settings that cannot be saved).
@@ -56,20 +69,29 @@ public:
     void load();
     // The one resume entry: apply the settings, reopen the port if it is
     // closed, put the scanner back in scan or manual mode, then poll afresh.
+    // Does nothing while the link is lent or after shutdown.
     void resume();
+    // The same, re-entering the given channel in manual mode (the focus
+    // handler after a suspend).
+    void resumeWithChannel(const QString &savedChannel);
     // A fresh run of the poll loop, now (the end of start-up and of resume).
     void startPolling();
     // Stop polling; the port is left as it is.
     void suspend();
-    // The window is closing: stop and close the port.
+    // The window is closing: stop and close the port. Safe in every phase.
     void shutdown();
 
-    // A transfer takes the link: polling stops, the port is closed, and the
-    // channel on the display is returned for the hand back.
-    QString lendLink();
+    // A transfer takes the link: the self-test, polling, a resume and the
+    // retries stop, the port is closed, and nothing of the session opens it
+    // or writes to it until the loan comes back. The loan carries the channel
+    // on the display for the hand back. Lending again while lent gives a
+    // loan that is not valid (id 0).
+    LinkLoan lendLink();
     // The transfer is done: the channel saved when it took the link is typed
-    // in again (in manual mode) and polling starts afresh.
-    void returnLink(const QString &savedChannel);
+    // in again (in manual mode) and polling starts afresh. False, and nothing
+    // done, for any loan but the one that is out.
+    bool returnLink(const LinkLoan &loan);
+    bool isLent() const { return m_phase == Phase::Lent; }
 
     // Port Setup menu.
     void askComPort();
@@ -103,6 +125,14 @@ private:
     void saved(bool written);
     void stopPolling();
     void abortResume();
+    // Resume's second half, on a port whose connection stands.
+    void continueResume();
+    void connectionStands();
+    // The poll loop heard nothing for a while, and then something again.
+    void linkQuiet();
+    void linkAnswering();
+    // The loss of the device is logged once until it works again.
+    void logOutage(const QString &reason);
 
     SessionWiring m_w;
     ScannerState m_state;
@@ -111,6 +141,11 @@ private:
     MessageFn m_message;
     QTimer m_retry;
     QString m_lossReason; // set while the port is lost
+    bool m_outageLogged = false;
+    bool m_reopening = false; // the port being connected was opened again
+    void (ScannerSession::*m_afterConnect)() = nullptr;
+    quint64 m_loanId = 0; // the loan out while Lent
+    quint64 m_loans = 0;
     bool m_saveWarned = false;
     std::function<void()> m_placeWindows;
     SelfTest *m_selfTest;

@@ -27,6 +27,8 @@ public:
 
     void start(int pauseMillis = 500);
     bool isRunning() const { return m_timer.isActive(); }
+    // Stops where it is, without finished().
+    void stop() { m_timer.stop(); }
 
     static void show(DisplayModel *display, Screen screen);
 

@@ -287,6 +287,8 @@ QStringList ScannerEngine::handle(const QString &command)
             m_mode = Manual;
             m_entry.clear();
             m_accessed = true;
+            if (m_silentOnAccess)
+                return {};
             reply = channelReply(n, m_channels[n - 1]);
         }
     } else if (command == QLatin1String("ID")) {

@@ -84,6 +84,8 @@ public:
     // keys are answered "NG" and nothing is stored; or they are acknowledged
     // and nothing is stored.
     void setRefuseKeysOn(int channel) { m_refuseKeysOn = channel; }
+    // Selects a channel on "MAnnn" without answering it.
+    void setSilentOnMemoryAccess(bool silent) { m_silentOnAccess = silent; }
     void setIgnoreTypingOn(int channel) { m_ignoreTypingOn = channel; }
 
     // Reply texts.
@@ -108,6 +110,7 @@ private:
     int m_silentAfter = -1;
     int m_garbageEvery = 0;
     int m_refuseKeysOn = 0;
+    bool m_silentOnAccess = false;
     int m_ignoreTypingOn = 0;
     bool m_accessed = false; // the current channel was selected by "MA" and a number
     int m_replies = 0;

@@ -131,7 +131,7 @@ void TestSer2net::scannerOnAnotherMachine()
     QTRY_COMPARE(parts.display.text(DisplayModel::CHAN), QStringLiteral("053"));
 
     // A one-bank backup over the network, on a port of its own.
-    const QString saved = session.lendLink();
+    const LinkLoan saved = session.lendLink();
     {
         ChannelDatabase db(dbPath, QStringLiteral("ser2net-backup"));
         SerialCommPort transferPort;

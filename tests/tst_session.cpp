@@ -169,7 +169,7 @@ void TestSession::portThatWillNotOpen()
     QVERIFY(!rig.display.statusLine().contains(QLatin1String("OPENED")));
 
     // Resume tries again and says so the same way; nothing is written.
-    rig.session.returnLink(QStringLiteral("12"));
+    rig.session.resumeWithChannel(QStringLiteral("12"));
     QCOMPARE(rig.session.phase(), ScannerSession::Phase::Waiting);
     QVERIFY(rig.display.statusLine().startsWith(QLatin1String("COMM PORT #2 could not be opened")));
     QVERIFY(rig.port.written().isEmpty());
@@ -249,7 +249,7 @@ void TestSession::resumeRestoresMode()
     rig.port.clearWritten();
     QElapsedTimer timer;
     timer.start();
-    rig.session.returnLink(QStringLiteral("123"));
+    rig.session.resumeWithChannel(QStringLiteral("123"));
     QCOMPARE(rig.session.phase(), ScannerSession::Phase::Resuming);
     QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     QVERIFY(timer.elapsed() >= 3 * 50 - 5); // a pause after each digit
@@ -266,7 +266,7 @@ void TestSession::resumeRestoresMode()
     // An empty saved channel in manual mode: MAN twice.
     QVERIFY(rig.reports(ScannerMode::Manual));
     rig.port.clearWritten();
-    rig.session.returnLink(QString());
+    rig.session.resumeWithChannel(QString());
     QTRY_COMPARE(rig.session.phase(), ScannerSession::Phase::Polling);
     QCOMPARE(keys(rig.port), QStringList({QStringLiteral("KEY01"), QStringLiteral("KEY01")}));
 
@@ -280,7 +280,7 @@ void TestSession::resumeRestoresMode()
     // Suspending in the middle of a resume stops it: no more keys, no polling.
     QVERIFY(rig.reports(ScannerMode::Manual));
     rig.port.clearWritten();
-    rig.session.returnLink(QStringLiteral("999"));
+    rig.session.resumeWithChannel(QStringLiteral("999"));
     rig.session.suspend();
     QTest::qWait(250);
     QCOMPARE(rig.session.phase(), ScannerSession::Phase::Suspended);
@@ -311,7 +311,7 @@ void TestSession::handBackStartsWithAnEmptyBuffer()
     // Half a channel reply is on hand when a transfer takes the link.
     rig.port.inject("C053 F0154");
     QTRY_COMPARE(rig.session.pollLoop()->buffer().pending(), QStringLiteral("C053 F0154"));
-    const QString saved = rig.session.lendLink();
+    const LinkLoan saved = rig.session.lendLink();
     QVERIFY(!rig.port.isOpen());
     QVERIFY(!rig.session.pollLoop());
 

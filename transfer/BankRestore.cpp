@@ -6,6 +6,14 @@
 #include "data/ChannelDatabase.h"
 #include "data/ChannelRecord.h"
 
+BankRestore::BankRestore(CommPort *port, ChannelDatabase *db, const LinkSettings &link, const QList<int> &banks,
+                         QObject *parent)
+    : BankTransfer(port, db, link, banks, parent)
+{
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &BankRestore::settled);
+}
+
 void BankRestore::begin()
 {
     QString error;
@@ -123,19 +131,40 @@ void BankRestore::awaitAnswer()
 {
     if (!isRunning())
         return; // the typing went on after the restore ended
-    // A channel is done once the scanner has said anything since it began;
-    // a scanner that says nothing at all stops the restore.
+    // A channel is done once the scanner has said anything since it began,
+    // or after a short settle time without a word: what the scanner answers
+    // to a selection is its own business, and the read-back of the bank
+    // finds out what it stored.
     if (m_answered) {
         channelDone();
         return;
     }
     m_awaiting = true;
-    startReplyTimer();
+    m_settle.start(kSettleMs);
+}
+
+void BankRestore::settled()
+{
+    if (!isRunning() || !m_awaiting)
+        return;
+    // Nothing came for this channel's commands: an answer still on its way
+    // must not be taken for a later command's.
+    m_expected.removeAll(channelNumber());
+    channelDone();
+}
+
+void BankRestore::ended()
+{
+    m_settle.stop();
+    // Keys still queued are not typed after the end: the port may be gone.
+    if (m_typing)
+        m_typing->abort();
 }
 
 void BankRestore::channelDone()
 {
     m_awaiting = false;
+    m_settle.stop();
     stopReplyTimer();
     ++m_channelsDone;
     ++m_doneInBank;

@@ -19,18 +19,25 @@ class BankRestore : public BankTransfer
 public:
     // The pause after the frequency's digits and after the closing E key.
     static constexpr int kKeyPauseMs = 100;
+    // What the scanner answers to a channel's selection, if anything, is
+    // taken within this time; then the restore goes on without it. The
+    // read-back decides what was stored.
+    static constexpr int kSettleMs = 200;
 
-    using BankTransfer::BankTransfer;
+    BankRestore(CommPort *port, ChannelDatabase *db, const LinkSettings &link, const QList<int> &banks,
+                QObject *parent = nullptr);
 
 protected:
     void begin() override;
     void received() override;
     void timedOut() override;
+    void ended() override;
 
 private:
     void startBank();
     void startChannel();
     void awaitAnswer();
+    void settled();
     void channelDone();
     void verifyNext();
     void bankVerified();
@@ -44,6 +51,7 @@ private:
 
     QMap<int, QVariant> m_frequencies;
     CommandSequence *m_typing = nullptr;
+    QTimer m_settle;
     bool m_answered = false;
     bool m_awaiting = false;
     QList<int> m_expected;               // per command awaiting its answer, the channel it was for

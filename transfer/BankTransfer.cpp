@@ -70,6 +70,7 @@ void BankTransfer::finish(Outcome outcome, const QString &reason)
         return;
     m_running = false;
     m_timeout.stop();
+    ended();
     m_result.outcome = outcome;
     m_result.reason = reason;
     // A failure happens within a bank; a cancel only between channels, so
@@ -77,6 +78,8 @@ void BankTransfer::finish(Outcome outcome, const QString &reason)
     const bool underWay = outcome == Outcome::Failed || m_doneInBank > 0;
     if (outcome != Outcome::Completed && m_bankIndex < m_banks.size() && underWay)
         m_result.bankInProgress = currentBank();
+    if (outcome == Outcome::Completed)
+        emit progress(m_banks.isEmpty() ? 0 : m_banks.last(), m_result.lastChannel, totalChannels(), totalChannels());
     if (m_port->isOpen())
         m_port->close();
     qCInfo(lcTransfer) << "transfer ended" << int(outcome) << reason;

@@ -64,6 +64,8 @@ protected:
     // Bytes arrived from the scanner.
     virtual void received() = 0;
     virtual void timedOut() = 0;
+    // The transfer ended (any outcome): stop whatever is still scheduled.
+    virtual void ended() {}
 
     void send(const QString &command);
     void startReplyTimer() { m_timeout.start(kReplyTimeoutMs); }

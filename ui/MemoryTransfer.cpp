@@ -16,6 +16,8 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <utility>
+
 MemoryTransfer::MemoryTransfer(const Wiring &w, QObject *parent)
     : QObject(parent)
     , m_session(w.session)
@@ -56,7 +58,9 @@ void MemoryTransfer::takeLink(bool backup)
 {
     if (m_dialog)
         return; // one dialog has the link already
-    m_savedChannel = m_session->lendLink();
+    m_loan = m_session->lendLink();
+    if (m_loan.id == 0)
+        return; // the session has ended, or lent the link elsewhere
     if (m_auxWindow && m_auxWindow->isVisible())
         m_auxWindow->hide();
     if (m_faceplateWindow && m_faceplateWindow->isVisible())
@@ -143,16 +147,16 @@ void MemoryTransfer::handBack()
     if (m_dialog)
         m_dialog->hide();
     m_dialog = nullptr;
-    if (m_transfer) {
-        m_transfer->deleteLater();
-        m_transfer.release();
-    }
+    // The transfer goes before its port: nothing of it may touch the port
+    // after this. This runs from a queued call or a button, never from
+    // inside the transfer's own code.
+    m_transfer.reset();
     m_port.reset();
     if (m_faceplateWindow) {
         m_faceplateWindow->show();
         m_faceplateWindow->raise();
         m_faceplateWindow->activateWindow();
     }
-    m_session->returnLink(m_savedChannel);
+    m_session->returnLink(std::exchange(m_loan, LinkLoan{}));
     emit handedBack();
 }

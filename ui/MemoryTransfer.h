@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Prompts.h"
+#include "scanner/ScannerSession.h"
 #include "transfer/BankBackup.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@ class CommPort;
 class ProgressWindow;
 class QSettings;
 class QWidget;
-class ScannerSession;
 class TrafficTap;
 
 // The Database menu's Backup and Restore: borrows the serial link from the
@@ -76,7 +76,7 @@ private:
     TrafficTap *m_tap;
     static constexpr int kBackupBusyMillis = 100;
     int m_databaseWaitMs = BankBackup::kDatabaseWaitMs;
-    QString m_savedChannel;
+    LinkLoan m_loan;
     BankSelectionDialog *m_backupDialog = nullptr;
     BankSelectionDialog *m_restoreDialog = nullptr;
     BankSelectionDialog *m_dialog = nullptr; // the one that has the link
