@@ -87,9 +87,11 @@ void CommPort::close()
         return;
     if (!m_connecting)
         readDevice(); // nothing received before the close belongs to the next user
-    closeDevice();
+    // Closed before the device is: an error the device raises while closing
+    // is no loss.
     m_open = false;
     m_connecting = false;
+    closeDevice();
     qCInfo(lcLink) << "closed" << deviceName();
     emit openChanged(false);
 }
@@ -154,13 +156,16 @@ void CommPort::notifyLost(const QString &reason)
         return;
     // A connection that never stood is a failed open, said by whoever retries
     // it; only the loss of a working device is a fault worth the log.
-    if (m_connecting)
+    m_lostConnecting = m_connecting;
+    if (m_connecting) {
+        m_error = reason;
         qCInfo(lcLink) << "could not connect to" << deviceName() << ":" << reason;
-    else
+    } else {
         qCWarning(lcLink) << "lost" << deviceName() << ":" << reason;
-    closeDevice();
+    }
     m_open = false;
     m_connecting = false;
+    closeDevice();
     emit openChanged(false);
     emit lost(reason);
 }

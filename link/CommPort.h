@@ -61,6 +61,9 @@ public:
     // A device reached over the network, whose silence may mean a dead path.
     virtual bool isNetworkDevice() const { return false; }
     QString errorString() const { return m_error; }
+    // The last loss was a connection that never stood: a failed open, whose
+    // reason errorString() then gives.
+    bool lostWhileConnecting() const { return m_lostConnecting; }
 
     // The user of the port gives up on the device (it stopped answering):
     // closed, and lost() said as for any other loss.
@@ -130,6 +133,7 @@ private:
     DeviceResolver m_resolver;
     bool m_open = false;
     bool m_connecting = false;
+    bool m_lostConnecting = false;
     QString m_error;
     int m_commEvent = kNoEvent;
     bool m_polled = false;

@@ -116,20 +116,29 @@ void ScannerSession::portLost(const QString &reason)
         return;
     }
     // A connection that never stood did not open: said as such, unless the
-    // device was lost before and this is one more try.
-    const bool neverStood = m_phase == Phase::Connecting && m_lossReason.isEmpty();
-    m_afterConnect = nullptr;
-    if (neverStood) {
-        abortResume();
-        stopPolling();
-        waitForPort(reason);
-        return;
+    // device was lost before and this is one more try. A working device that
+    // went away was logged by the port.
+    if (!m_w.port->lostWhileConnecting()) {
+        m_lossReason = reason;
+        m_outageLogged = true;
     }
-    m_lossReason = reason;
-    m_outageLogged = true; // the port logged the loss itself
+    m_afterConnect = nullptr;
     abortResume();
     stopPolling();
+    if (m_phase == Phase::SelfTest) {
+        // The self-test's end finds the port closed and waits for it.
+        showWaiting(reason);
+        return;
+    }
     waitForPort(reason);
+}
+
+void ScannerSession::showWaiting(const QString &reason)
+{
+    if (!m_lossReason.isEmpty())
+        m_w.display->setStatusLine(m_link.lostMessage(m_lossReason));
+    else
+        m_w.display->setStatusLine(m_link.openFailedMessage(reason) + QStringLiteral(" - retrying"));
 }
 
 void ScannerSession::waitForPort(const QString &reason)
@@ -143,10 +152,7 @@ void ScannerSession::waitForPort(const QString &reason)
         return;
     }
     logOutage(m_lossReason.isEmpty() ? reason : m_lossReason);
-    if (!m_lossReason.isEmpty())
-        m_w.display->setStatusLine(m_link.lostMessage(m_lossReason));
-    else
-        m_w.display->setStatusLine(m_link.openFailedMessage(reason) + QStringLiteral(" - retrying"));
+    showWaiting(reason);
     m_retry.start(kRetryMillis);
 }
 
@@ -345,7 +351,7 @@ LinkLoan ScannerSession::lendLink()
 bool ScannerSession::returnLink(const LinkLoan &loan)
 {
     if (m_phase != Phase::Lent || loan.id == 0 || loan.id != m_loanId) {
-        qCWarning(lcSession) << "a link loan that is not out was given back:" << loan.id << "in phase" << m_phase;
+        qCInfo(lcSession) << "a link loan that is not out was given back:" << loan.id << "in phase" << m_phase;
         return false;
     }
     m_loanId = 0;

@@ -122,6 +122,7 @@ private:
     void portLost(const QString &reason);
     // No port open: say why, and try again later when one is set up.
     void waitForPort(const QString &reason);
+    void showWaiting(const QString &reason);
     void saved(bool written);
     void stopPolling();
     void abortResume();

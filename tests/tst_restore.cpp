@@ -8,6 +8,7 @@
 #include "ui/ProgressWindow.h"
 
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -21,6 +22,7 @@ private slots:
     void editedFrequenciesAreRestored();
     void refusedAndIgnoredChannelsAreReported();
     void silenceAndCancelDuringRestore();
+    void selectionAnsweredOrNot();
 };
 
 void TestRestore::restoreTypesFrequencies()
@@ -175,6 +177,39 @@ void TestRestore::silenceAndCancelDuringRestore()
     QVERIFY2(rig.messages.last().startsWith(QLatin1String("Scanner memory restore was cancelled.")),
              qPrintable(rig.messages.last()));
     QVERIFY(rig.messages.last().contains(QLatin1String("Bank 2 was restored up to channel 5")));
+}
+
+void TestRestore::selectionAnsweredOrNot()
+{
+    // Whether or not the scanner answers the channel's "MAnnn", the restore
+    // goes on and the read-back decides; the progress ends at 100 %.
+    for (const bool silent : {true, false}) {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.exec(QStringLiteral("INSERT INTO BANK03 (CHANNEL, sFREQ) VALUES (101, '154.4150'), (125, '460.1250'), "
+                                        "(130, '851.0125')")));
+        rig.engine.setSilentOnMemoryAccess(silent);
+        rig.engine.setIgnoreTypingOn(130); // takes the keys, stores nothing
+        int barValue = -1;
+        int barMax = -1;
+        rig.window.setMessage([&](MessageKind, const QString &, const QString &text) {
+            rig.messages << text;
+            const QProgressBar *bar = rig.transfer->progressWindow()->findChild<QProgressBar *>();
+            barValue = bar->value();
+            barMax = bar->maximum();
+            return true;
+        });
+        rig.transfer->restore();
+        QVERIFY(rig.run({3}, 30000));
+        const QString message = rig.messages.last();
+        QVERIFY2(message.contains(QLatin1String("channel 130")), qPrintable(message));
+        QVERIFY2(!message.contains(QLatin1String("channel 101")) && !message.contains(QLatin1String("channel 125")),
+                 qPrintable(message));
+        QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(101).freq), QStringLiteral("154.4150"));
+        QCOMPARE(ScannerEngine::frequencyText(rig.engine.channel(125).freq), QStringLiteral("460.1250"));
+        QCOMPARE(barMax, 50);
+        QCOMPARE(barValue, 50);
+    }
 }
 
 QTEST_MAIN(TestRestore)

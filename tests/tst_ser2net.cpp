@@ -70,6 +70,56 @@ private:
     QProcess m_process;
 };
 
+// A TCP relay in front of the server that can stop forwarding without
+// closing anything: a network path that dies silently.
+class Relay : public QObject
+{
+public:
+    explicit Relay(quint16 target)
+        : m_target(target)
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *in = m_server.nextPendingConnection()) {
+                auto *out = new QTcpSocket(in);
+                out->connectToHost(QHostAddress::LocalHost, m_target);
+                auto pass = [this](QTcpSocket *from, QTcpSocket *to) {
+                    const QByteArray bytes = from->readAll();
+                    if (m_forwarding)
+                        to->write(bytes);
+                };
+                QObject::connect(in, &QTcpSocket::readyRead, this, [=] { pass(in, out); });
+                QObject::connect(out, &QTcpSocket::readyRead, this, [=] { pass(out, in); });
+                QObject::connect(in, &QTcpSocket::disconnected, in, &QObject::deleteLater);
+            }
+        });
+    }
+    QString address() const { return QStringLiteral("socket://127.0.0.1:%1").arg(m_server.serverPort()); }
+    void setForwarding(bool on) { m_forwarding = on; }
+
+private:
+    QTcpServer m_server;
+    quint16 m_target;
+    bool m_forwarding = true;
+};
+
+// A session on the real serial control, pointed at a network address.
+struct NetSession
+{
+    TempSettings store;
+    SerialCommPort port;
+    SessionParts parts{&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db"))};
+    ScannerSession &session = parts.session;
+
+    explicit NetSession(const QString &address)
+    {
+        store->setValue("Config/Com_Port", "1");
+        store->setValue("Config/Com_Speed", "19200");
+        store->setValue("Config/Com_Device_1", address);
+        session.setSelfTestPause(1);
+    }
+};
+
 } // namespace
 
 class TestSer2net : public QObject
@@ -78,6 +128,8 @@ class TestSer2net : public QObject
 private slots:
     void socketAddresses();
     void scannerOnAnotherMachine();
+    void serverDownIsSaidOnce();
+    void silentPathIsReconnected();
 };
 
 void TestSer2net::socketAddresses()
@@ -158,6 +210,55 @@ void TestSer2net::scannerOnAnotherMachine()
     sim.engine.clearCommandLog();
     QTRY_VERIFY(sim.engine.commandLog().contains(QStringLiteral("MD")));
     session.shutdown();
+}
+
+void TestSer2net::serverDownIsSaidOnce()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    Server server(sim.path, sim.dir.path());
+    NetSession net(server.address());
+    WarningCounter warnings;
+    QStringList statuses;
+    connect(&net.parts.display, &DisplayModel::statusLineChanged, this, [&] { statuses << net.parts.display.statusLine(); });
+    net.session.load();
+    // Nobody listens: refused at once, tried again every 2 s, never "OPENED".
+    QTest::qWait(3 * ScannerSession::kRetryMillis + 500);
+    QCOMPARE(net.session.phase(), ScannerSession::Phase::Waiting);
+    for (const QString &status : std::as_const(statuses))
+        QVERIFY2(!status.contains(QLatin1String("OPENED")), qPrintable(status));
+    QVERIFY2(net.parts.display.statusLine().endsWith(QLatin1String("- retrying")), qPrintable(net.parts.display.statusLine()));
+    QCOMPARE(warnings.count(), 1);
+
+    QVERIFY2(server.start(), "ser2net must be installed and able to listen on 127.0.0.1");
+    QTRY_COMPARE_WITH_TIMEOUT(net.session.phase(), ScannerSession::Phase::Polling, 3000 + ScannerSession::kRetryMillis);
+    QVERIFY(net.parts.display.statusLine().contains(QLatin1String("OPENED")));
+    net.session.shutdown();
+}
+
+void TestSer2net::silentPathIsReconnected()
+{
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    Server server(sim.path, sim.dir.path());
+    QVERIFY2(server.start(), "ser2net must be installed and able to listen on 127.0.0.1");
+    Relay relay(server.port());
+    NetSession net(relay.address());
+    net.session.load();
+    QTRY_COMPARE(net.session.phase(), ScannerSession::Phase::Polling);
+
+    // The path goes dead with no FIN and no RST: after 5 s without a reply
+    // the link counts as lost and is tried again.
+    relay.setForwarding(false);
+    QTRY_COMPARE_WITH_TIMEOUT(net.session.phase(), ScannerSession::Phase::Waiting, PollLoop::kQuietMillis + 2000);
+    QVERIFY2(net.parts.display.statusLine().contains(QLatin1String("LOST")), qPrintable(net.parts.display.statusLine()));
+    QVERIFY(!net.port.isOpen()); // nothing piles up in a dead connection
+
+    relay.setForwarding(true);
+    QTRY_COMPARE_WITH_TIMEOUT(net.session.phase(), ScannerSession::Phase::Polling, 3000 + ScannerSession::kRetryMillis);
+    sim.engine.clearCommandLog();
+    QTRY_VERIFY(sim.engine.commandLog().contains(QStringLiteral("SQ")));
+    net.session.shutdown();
 }
 
 QTEST_GUILESS_MAIN(TestSer2net)

@@ -23,11 +23,17 @@ public:
     void failOpenWith(const QString &error) { m_failWith = error; }
     QString openedDevice() const { return m_device; }
     int openCount() const { return m_opens; }
+    void setLossOnClose(bool on) { m_lossOnClose = on; }
     QString appliedSettings() const { return m_applied; }
 
 protected:
     bool openDevice(const QString &device, const SerialSettings &settings, QString *error) override;
-    void closeDevice() override {}
+    // A device that raises an error as it is closed, as some drivers do.
+    void closeDevice() override
+    {
+        if (m_lossOnClose)
+            notifyLost(QStringLiteral("closed"));
+    }
     bool applySettings(const SerialSettings &settings) override;
     void writeDevice(const QByteArray &bytes) override { m_written.append(bytes); }
     QByteArray readDevice() override;
@@ -39,4 +45,5 @@ private:
     QString m_device;
     QString m_applied;
     int m_opens = 0;
+    bool m_lossOnClose = false;
 };
