@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -66,6 +67,7 @@ private slots:
     void pollingReadsOnTheTurn();
     void switchingToPolledKeepsWhatArrived();
     void hungUpTerminalIsNoticedWithoutWriting();
+    void deviceThatTakesNothingIsLost();
 };
 
 void TestLinkLoss::pollingReadsOnTheTurn()
@@ -262,6 +264,27 @@ void TestLinkLoss::lossEndsARestore()
     const int done = restore.channelsDone();
     QTest::qWait(500);
     QCOMPARE(restore.channelsDone(), done);
+}
+
+void TestLinkLoss::deviceThatTakesNothingIsLost()
+{
+    // A terminal whose other side never reads: what waits to be written is
+    // bounded, and past the bound the device counts as lost.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    SerialCommPort port;
+    port.setDeviceResolver([slave](int) { return slave; });
+    port.setSettings(QStringLiteral("19200,N,8,1"));
+    QVERIFY(port.open());
+    QSignalSpy lost(&port, &CommPort::lost);
+    const QByteArray block(1024, 'x');
+    for (int i = 0; i < 1024 && lost.isEmpty(); ++i)
+        port.write(block);
+    QCOMPARE(lost.size(), 1);
+    QVERIFY2(lost.first().first().toString().contains(QLatin1String("takes nothing")), qPrintable(lost.first().first().toString()));
+    QVERIFY(!port.isOpen());
+    ::close(master);
 }
 
 QTEST_GUILESS_MAIN(TestLinkLoss)
