@@ -8,6 +8,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,14 +146,58 @@ int importFile(const ImportPlan &plan, ChannelDatabase &db, bool yes)
     return plan.refusedCount() > 0 ? LinesRefused : Done;
 }
 
+// Why the options cannot be carried out together; empty when they can.
+QString conflict(const QCommandLineParser &parser)
+{
+    QStringList commands;
+    for (const char *name : {"export-banks", "import-banks", "export-talkgroups", "import-talkgroups"}) {
+        if (parser.isSet(QLatin1String(name)))
+            commands << QStringLiteral("--%1").arg(QLatin1String(name));
+    }
+    if (commands.size() > 1)
+        return QStringLiteral("%1 cannot be given together: give one of them per run")
+            .arg(commands.join(QStringLiteral(" and ")));
+    for (const QString &name : parser.optionNames()) {
+        if (parser.values(name).size() > 1)
+            return QStringLiteral("%1%2 is given more than once").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name);
+    }
+    if (parser.isSet(QStringLiteral("first-channel")) && !parser.isSet(QStringLiteral("import-banks")))
+        return QStringLiteral("--first-channel belongs to --import-banks");
+    if (parser.isSet(QStringLiteral("yes")) && !parser.isSet(QStringLiteral("import-banks"))
+        && !parser.isSet(QStringLiteral("import-talkgroups")))
+        return QStringLiteral("--yes belongs to --import-banks or --import-talkgroups");
+    for (const char *name : {"device", "demo"}) {
+        if (parser.isSet(QLatin1String(name)))
+            return QStringLiteral("--%1 is for a run with windows; it cannot be given with %2")
+                .arg(QLatin1String(name), commands.value(0));
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().front());
+    return {};
+}
+
 } // namespace
 
 int runBatch(QCoreApplication &app)
 {
     QCommandLineParser parser;
     process(parser, app);
-    const QString database = parser.isSet(QStringLiteral("database")) ? parser.value(QStringLiteral("database"))
-                                                                       : AppInfo::databasePath();
+    const QString problem = conflict(parser);
+    if (!problem.isEmpty()) {
+        fail(problem);
+        fail(QStringLiteral("nothing was done; see --help"));
+        return Usage;
+    }
+    QString database = AppInfo::databasePath();
+    if (parser.isSet(QStringLiteral("database"))) {
+        // A mistyped name must not become a new, empty database.
+        database = parser.value(QStringLiteral("database"));
+        if (!QFileInfo::exists(database)) {
+            fail(QStringLiteral("the channel database %1 does not exist; nothing was done")
+                     .arg(QDir::toNativeSeparators(database)));
+            return Failed;
+        }
+    }
     ChannelDatabase db(database, QStringLiteral("orvendal-command-line"));
     QString error;
     if (!db.open(&error)) {

@@ -19,6 +19,8 @@
 #include "sim/ScannerEngine.h"
 #include "sim/SimLink.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QScreen>
@@ -66,8 +68,22 @@ QString Startup::startSimulator()
     return {};
 }
 
-void Startup::run()
+bool Startup::databaseAgreed()
 {
+    // A mistyped --database must not silently become a new, empty database.
+    const QString path = m_options.database;
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return true;
+    const MessageFn ask = Prompter::messageBox(nullptr);
+    return ask(MessageKind::OkCancel, QStringLiteral("Orvendal"),
+               QStringLiteral("The channel database %1 does not exist.\n\nCreate a new, empty channel database there?")
+                   .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+}
+
+bool Startup::run()
+{
+    if (!databaseAgreed())
+        return false;
     m_splash = new SplashWindow;
     m_splash->adjustSize();
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -76,6 +92,7 @@ void Startup::run()
     m_splash->activateWindow();
     m_splash->setFocus();
     m_splashTimer.start(kSplashMillis);
+    return true;
 }
 
 void Startup::showFacePlate()

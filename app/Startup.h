@@ -38,11 +38,14 @@ public:
     explicit Startup(const CommandLine::RunOptions &options = {}, QObject *parent = nullptr);
     ~Startup() override;
 
-    void run();
+    // False when the user declined to create a --database that does not
+    // exist; nothing is then shown or created.
+    bool run();
 
     FacePlateWindow *faceplateWindow() const { return m_window.get(); }
 
 private:
+    bool databaseAgreed();
     void showFacePlate();
     // The simulated scanner on a pseudo-terminal for --demo; its path, or
     // empty (with a message) when it cannot be made.

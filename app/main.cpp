@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     Startup startup(CommandLine::parseRun(app));
-    startup.run();
+    if (!startup.run())
+        return 1;
     return app.exec();
 }

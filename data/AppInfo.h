@@ -15,14 +15,18 @@ QString versionComment();
 QString appPath();
 // The channel database file: Data/Orvendal.db under the program directory,
 // or, when that folder cannot be written (an installed program), under the
-// user's data folder. A database already beside the program is used first.
+// user's data folder. A database already beside the program is used first
+// when this user can write it.
 QString databasePath();
 
-// Whether files can be created in a folder.
-using WritableFn = std::function<bool(const QString &folder)>;
-bool folderIsWritable(const QString &folder);
+// Whether a folder can have files made in it, or a file (and the folder it is
+// in) can be written.
+using WritableFn = std::function<bool(const QString &path)>;
+bool canWrite(const QString &path);
 // The choice behind databasePath(): programDir and userDataDir are the two
-// candidate folders that Data/Orvendal.db goes under.
-QString chooseDatabasePath(const QString &programDir, const QString &userDataDir, const WritableFn &writable);
+// candidate folders that Data/Orvendal.db goes under. privileged: a run as
+// root, which can write every folder, so writable folders tell nothing.
+QString chooseDatabasePath(const QString &programDir, const QString &userDataDir, const WritableFn &writable,
+                           bool privileged = false);
 
 } // namespace AppInfo

@@ -128,7 +128,8 @@ bool BankCsv::exportBytes(ChannelDatabase &db, QByteArray *out, int *rows, QStri
 bool BankCsv::exportTo(ChannelDatabase &db, const QString &path, int *rows, QString *error)
 {
     QByteArray bytes;
-    if (!exportBytes(db, &bytes, rows, error) || !CsvWriter::save(path, bytes, error))
+    if (!exportBytes(db, &bytes, rows, error)
+        || !CsvWriter::save(path, bytes, error, CsvWriter::databaseFiles(db.path())))
         return false;
     qCInfo(lcCsv) << "exported" << *rows << "channel rows to" << path;
     return true;
@@ -148,7 +149,19 @@ bool BankCsv::readBytes(QByteArrayView bytes)
 
 bool BankCsv::checkColumns()
 {
-    if (!m_table.has(QStringLiteral("Frequency"))) {
+    // Found once: a file may hold millions of lines.
+    m_columns.frequency = m_table.column(QStringLiteral("Frequency"));
+    m_columns.skip = m_table.column(QStringLiteral("Skip"));
+    m_columns.name = m_table.column(QStringLiteral("Name"));
+    m_columns.comment = m_table.column(QStringLiteral("Comment"));
+    m_columns.company = m_table.column(QStringLiteral("COMPANY_NAME"));
+    m_columns.flags.clear();
+    for (const QString &flag : kFlagColumns)
+        m_columns.flags << m_table.column(flag);
+    m_columns.texts.clear();
+    for (const QString &text : kTextColumns)
+        m_columns.texts << m_table.column(text);
+    if (m_columns.frequency < 0) {
         m_error = QStringLiteral("the file has no Frequency column");
         return false;
     }
@@ -160,28 +173,40 @@ bool BankCsv::loadExisting(ChannelDatabase &db, QString *error)
     m_existing.clear();
     if (!db.open(error))
         return false;
-    QSqlQuery q(db.database());
-    q.setForwardOnly(true);
+    // Asked as the import will look each channel up: in its own bank's table,
+    // by the same comparison, so that "to replace" means a row is replaced.
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
-        if (!q.exec(QStringLiteral("SELECT DISTINCT CHANNEL FROM %1 WHERE CHANNEL IS NOT NULL")
-                        .arg(ChannelDatabase::bankTableName(bank)))) {
+        QSqlQuery q(db.database());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE CHANNEL = ? LIMIT 1")
+                           .arg(ChannelDatabase::bankTableName(bank)))) {
             *error = q.lastError().text();
             return false;
         }
-        while (q.next())
-            m_existing.insert(q.value(0).toInt());
+        for (int c = 1; c <= ChannelDatabase::kChannelsPerBank; ++c) {
+            const int channel = (bank - 1) * ChannelDatabase::kChannelsPerBank + c;
+            q.addBindValue(channel);
+            if (!q.exec()) {
+                *error = q.lastError().text();
+                return false;
+            }
+            if (q.next())
+                m_existing.insert(channel);
+            q.finish();
+        }
     }
     return true;
 }
 
-bool BankCsv::parseLine(const CsvReader::Record &row, Values *v, QString *reason) const
+bool BankCsv::parseLine(const CsvTable::Row &row, Values *v, QString *reason) const
 {
-    auto value = [&](const QString &name) { return CsvTable::value(row, m_table.column(name)); };
+    const Columns &c = m_columns;
+    auto value = [&](int column) { return m_table.value(row, column); };
     auto take = [&](const QString &column, const QVariant &x) {
         v->columns << column;
         v->values << x;
     };
-    const QString frequency = value(QStringLiteral("Frequency"));
+    const QString frequency = value(c.frequency);
     if (frequency.isNull()) {
         take(QStringLiteral("FREQUENCY"), QVariant());
         take(QStringLiteral("sFREQ"), QVariant());
@@ -193,42 +218,60 @@ bool BankCsv::parseLine(const CsvReader::Record &row, Values *v, QString *reason
         QVariant mhz;
         QVariant sFreq;
         if (!BankTableModel::frequencyPair(typed, &mhz, &sFreq)) {
-            *reason = QStringLiteral("Frequency \"%1\" is no frequency the scanner takes (above 0, at most 1300 MHz, "
+            *reason = QStringLiteral("Frequency %1 is no frequency the scanner takes (above 0, at most 1300 MHz, "
                                      "at most four decimals)")
-                          .arg(frequency);
+                          .arg(CsvTable::quoted(frequency));
             return false;
         }
         take(QStringLiteral("FREQUENCY"), mhz);
         take(QStringLiteral("sFREQ"), sFreq);
     }
-    if (m_table.has(QStringLiteral("Skip"))) {
-        const QString skip = value(QStringLiteral("Skip"));
+    // Skip: "S" skips (locks out) the channel, "P" makes it a priority
+    // channel that is scanned, empty scans it.
+    bool priorityBySkip = false;
+    if (c.skip >= 0) {
+        const QString skip = value(c.skip);
         const QString s = skip.trimmed().toUpper();
-        if (!skip.isNull() && !s.isEmpty() && s != QLatin1String("S")) {
-            *reason = QStringLiteral("Skip \"%1\" is neither S nor empty").arg(skip);
+        if (!skip.isNull() && !s.isEmpty() && s != QLatin1String("S") && s != QLatin1String("P")) {
+            *reason = QStringLiteral("Skip %1 is none of S, P or empty").arg(CsvTable::quoted(skip));
             return false;
         }
-        take(QStringLiteral("LOCKOUT"), skip.isNull() ? QVariant() : QVariant(s.isEmpty() ? 0 : 1));
+        take(QStringLiteral("LOCKOUT"), skip.isNull() ? QVariant() : QVariant(s == QLatin1String("S") ? 1 : 0));
+        priorityBySkip = s == QLatin1String("P");
     }
-    for (const QString &flag : kFlagColumns) {
-        if (!m_table.has(flag))
+    for (int i = 0; i < kFlagColumns.size(); ++i) {
+        const QString &flag = kFlagColumns.at(i);
+        const bool priority = flag == QLatin1String("PRIORITY");
+        if (c.flags.at(i) < 0) {
+            if (priority && priorityBySkip)
+                take(flag, 1);
             continue;
-        const QString text = value(flag);
+        }
+        const QString text = value(c.flags.at(i));
         QVariant x;
         if (!text.isNull() && !BankTableModel::normalise(flag, text, &x)) {
-            *reason = QStringLiteral("%1 \"%2\" is not 0 or 1").arg(flag, text);
+            *reason = QStringLiteral("%1 %2 is not 0 or 1").arg(flag, CsvTable::quoted(text));
             return false;
         }
-        take(flag, text.isNull() ? QVariant() : x);
+        if (priority && priorityBySkip) {
+            if (!text.isNull() && x.toInt() != 1) {
+                *reason = QStringLiteral("Skip \"P\" makes it a priority channel, but PRIORITY is %1")
+                              .arg(CsvTable::quoted(text));
+                return false;
+            }
+            x = 1;
+        } else if (text.isNull()) {
+            x = QVariant();
+        }
+        take(flag, x);
     }
-    const bool company = m_table.has(QStringLiteral("COMPANY_NAME"));
-    if (!company && m_table.has(QStringLiteral("Name")))
-        take(QStringLiteral("COMPANY_NAME"), CsvTable::storedOf(value(QStringLiteral("Name"))));
-    if (m_table.has(QStringLiteral("Comment")))
-        take(QStringLiteral("NOTES"), CsvTable::storedOf(value(QStringLiteral("Comment"))));
-    for (const QString &text : kTextColumns) {
-        if (m_table.has(text))
-            take(text, CsvTable::storedOf(value(text)));
+    if (c.company < 0 && c.name >= 0)
+        take(QStringLiteral("COMPANY_NAME"), CsvTable::storedOf(value(c.name)));
+    if (c.comment >= 0)
+        take(QStringLiteral("NOTES"), CsvTable::storedOf(value(c.comment)));
+    for (int i = 0; i < kTextColumns.size(); ++i) {
+        if (c.texts.at(i) >= 0)
+            take(kTextColumns.at(i), CsvTable::storedOf(value(c.texts.at(i))));
     }
     return true;
 }
@@ -246,10 +289,11 @@ ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
         plan.addGroup(bankGroup(bank));
     for (const CsvReader::Problem &p : m_table.problems())
         plan.refuse(p.line, p.message);
+    plan.countRefused(int(m_table.problemCount() - m_table.problems().size()));
     const int location = m_table.column(QStringLiteral("Location"));
     int next = firstChannel;
     QHash<int, int> lineOfChannel;
-    for (const CsvReader::Record &row : m_table.rows()) {
+    for (const CsvTable::Row &row : m_table.rows()) {
         QString reason = m_table.shapeProblem(row);
         Values v;
         if (!reason.isEmpty() || !parseLine(row, &v, &reason)) {
@@ -258,12 +302,16 @@ ImportPlan BankCsv::plan(Placement placement, int firstChannel) const
         }
         int channel = 0;
         if (placement == Placement::ByLocation) {
-            const QString text = CsvTable::value(row, location).trimmed();
+            const QString given = m_table.value(row, location);
+            const QString text = given.trimmed();
             bool ok = false;
             channel = text.toInt(&ok);
             if (!ok || channel < 1 || channel > lastChannel) {
+                const QString range = QStringLiteral("1..%1").arg(lastChannel);
                 plan.refuse(row.line, text.isEmpty() ? QStringLiteral("no Location")
-                                                     : QStringLiteral("Location %1 is outside 1..%2").arg(text).arg(lastChannel));
+                                      : ok ? QStringLiteral("Location %1 is outside %2").arg(CsvTable::quoted(given), range)
+                                           : QStringLiteral("Location %1 is no channel number (%2)")
+                                                 .arg(CsvTable::quoted(given), range));
                 continue;
             }
         } else {

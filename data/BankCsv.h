@@ -32,7 +32,9 @@ class ChannelDatabase;
 // channel's first row in the columns the file has (a new row gets NULL in
 // the others) or adds a row. Frequencies follow the bank editor's rule;
 // TRUNKED, DELAY and PRIORITY take what the editor takes (0/1, true/false,
-// yes/no); Skip is "S" or empty. Nothing is written until the plan is applied.
+// yes/no); Skip is "S" (LOCKOUT 1), "P" (a priority channel: LOCKOUT 0 and
+// PRIORITY 1) or empty (LOCKOUT 0). Nothing is written until the plan is
+// applied.
 //
 // For the command line:
 //   QString error;
@@ -72,9 +74,22 @@ public:
 private:
     struct Values;
     bool checkColumns();
-    bool parseLine(const CsvReader::Record &row, Values *values, QString *reason) const;
+    bool parseLine(const CsvTable::Row &row, Values *values, QString *reason) const;
+
+    // The file's columns by index (-1: not in the file).
+    struct Columns
+    {
+        int frequency = -1;
+        int skip = -1;
+        int name = -1;
+        int comment = -1;
+        int company = -1;
+        QList<int> flags; // kFlagColumns, in order
+        QList<int> texts; // kTextColumns, in order
+    };
 
     CsvTable m_table;
+    Columns m_columns;
     QString m_error;
     QSet<int> m_existing;
 };

@@ -7,6 +7,8 @@
 #include <QStringConverter>
 #include <QStringList>
 
+#include <utility>
+
 // A strict reader of comma-separated text (RFC 4180) in UTF-8, fed in pieces
 // of any size (a file, or bytes as they arrive).
 //
@@ -44,6 +46,7 @@ public:
 
     // The records and problems found so far; take* hands them over.
     QList<Record> takeRecords();
+    QList<Problem> takeProblems() { return std::exchange(m_problems, {}); }
     const QList<Problem> &problems() const { return m_problems; }
 
     // Reads a whole text at once.

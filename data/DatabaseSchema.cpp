@@ -50,12 +50,26 @@ bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *e
 
 } // namespace
 
-QStringList DatabaseSchema::statements()
+QString DatabaseSchema::s_file = QStringLiteral(":/orvendal/schema.sql");
+
+void DatabaseSchema::setDefinitionFile(const QString &path)
 {
+    s_file = path;
+}
+
+QStringList DatabaseSchema::statements(QString *error)
+{
+    QString ignored;
+    if (!error)
+        error = &ignored;
     initSchemaResource();
-    QFile file(QStringLiteral(":/orvendal/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file(s_file);
+    const QString broken = QStringLiteral("the program's table definitions (%1) cannot be read; nothing was written. "
+                                          "The program is damaged: install it again.");
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = broken.arg(s_file) + QLatin1Char(' ') + file.errorString();
         return {};
+    }
     QString text = QString::fromUtf8(file.readAll());
     // Comments out, then the bank block repeated for every bank.
     QStringList lines;
@@ -66,6 +80,10 @@ QStringList DatabaseSchema::statements()
     }
     text = lines.join(QLatin1Char('\n'));
     const qsizetype end = text.indexOf(QLatin1String("-- @END@"));
+    if (end < 0 || !text.contains(QLatin1String("@BANK@"))) {
+        *error = broken.arg(s_file);
+        return {};
+    }
     const QString bankBlock = text.left(end);
     QString expanded;
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
@@ -77,6 +95,8 @@ QStringList DatabaseSchema::statements()
         if (!s.trimmed().isEmpty())
             result << s.trimmed();
     }
+    if (result.isEmpty())
+        *error = broken.arg(s_file);
     return result;
 }
 
@@ -132,7 +152,9 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error)
     case 0:
         // Version 0: a new or empty file, or one from before versions were
         // kept. Its own tables stay as they are; ours are added.
-        step = statements();
+        step = statements(error);
+        if (step.isEmpty())
+            return false; // the version is not stamped on a file without our tables
         break;
     case 1:
         step = activityStatements();
@@ -152,5 +174,18 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error)
         missing = missing || !present.contains(name, Qt::CaseInsensitive);
     if (!missing)
         return true;
-    return runInTransaction(db, statements() + activityStatements(), error);
+    const QStringList tables = statements(error);
+    if (tables.isEmpty())
+        return false;
+    if (!runInTransaction(db, tables + activityStatements(), error))
+        return false;
+    // Every table must be there now, else the file is not one to work on.
+    const QStringList made = db.tables();
+    for (const QString &name : tableNames()) {
+        if (!made.contains(name, Qt::CaseInsensitive)) {
+            *error = QStringLiteral("the table %1 could not be made").arg(name);
+            return false;
+        }
+    }
+    return true;
 }

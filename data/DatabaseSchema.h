@@ -15,8 +15,12 @@ public:
     // PRAGMA user_version of a file this program writes.
     static constexpr int kVersion = 2;
 
-    // The statements that create every table (each "IF NOT EXISTS").
-    static QStringList statements();
+    // The statements that create every table (each "IF NOT EXISTS"); none,
+    // with *error, when the definitions built into the program cannot be read.
+    static QStringList statements(QString *error = nullptr);
+    // Where the definitions are read from (the program's resource); tests
+    // point it elsewhere to see a damaged program fail safely.
+    static void setDefinitionFile(const QString &path);
     // Version 2: the talkgroup activity log, one row per talkgroup shown.
     static QStringList activityStatements();
     // The tables a complete database holds.
@@ -28,6 +32,7 @@ public:
     static bool prepare(QSqlDatabase db, const QString &path, QString *error);
 
 private:
+    static QString s_file;
     static bool migrate(QSqlDatabase db, int from, QString *error);
     static bool createMissing(QSqlDatabase db, QString *error);
 };

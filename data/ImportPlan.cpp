@@ -46,13 +46,23 @@ void ImportPlan::countUnchanged(const QString &groupName)
 
 void ImportPlan::refuse(int line, const QString &reason)
 {
+    ++m_refusedCount;
+    if (line > m_lastListedLine)
+        return; // past a full list
     m_refused.append(Refusal{line, reason});
+    // A file of nothing but bad lines keeps a bounded list.
+    if (m_refused.size() >= 2 * kMaxListed)
+        sortRefusals();
 }
 
 void ImportPlan::sortRefusals()
 {
     std::stable_sort(m_refused.begin(), m_refused.end(),
                      [](const Refusal &a, const Refusal &b) { return a.line < b.line; });
+    if (m_refused.size() >= kMaxListed) {
+        m_refused.resize(kMaxListed);
+        m_lastListedLine = m_refused.back().line;
+    }
 }
 
 QString ImportPlan::summaryText() const
@@ -71,6 +81,8 @@ QString ImportPlan::summaryText() const
     text += QStringLiteral("%1 rows to write, %2 lines refused\n").arg(rowCount()).arg(refusedCount());
     for (const Refusal &r : m_refused)
         text += QStringLiteral("line %1: %2\n").arg(r.line).arg(r.reason);
+    if (refusedCount() > m_refused.size())
+        text += QStringLiteral("... and %1 more lines refused\n").arg(refusedCount() - m_refused.size());
     if (!m_unknown.isEmpty())
         text += QStringLiteral("Columns ignored: %1\n").arg(m_unknown.join(QStringLiteral(", ")));
     return text;

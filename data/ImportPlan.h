@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <limits>
+
 class ChannelDatabase;
 
 // What an import will write, worked out before anything is written: the rows
@@ -49,8 +51,11 @@ public:
 
     const QList<Group> &groups() const { return m_groups; }
     const QList<Row> &rows() const { return m_rows; }
+    // The refused lines listed with their reasons: the first kMaxListed of
+    // them by line. refusedCount() counts them all.
+    static constexpr int kMaxListed = 1000;
     const QList<Refusal> &refused() const { return m_refused; }
-    int refusedCount() const { return int(m_refused.size()); }
+    int refusedCount() const { return m_refusedCount; }
     const QStringList &unknownColumns() const { return m_unknown; }
     int rowCount() const { return int(m_rows.size()); }
 
@@ -72,6 +77,8 @@ public:
     void add(const QString &group, const Row &row);
     void countUnchanged(const QString &group);
     void refuse(int line, const QString &reason);
+    // Lines refused whose reasons are not kept (beyond those a reader lists).
+    void countRefused(int lines) { m_refusedCount += lines; }
     // Refusals in line order.
     void sortRefusals();
 
@@ -82,5 +89,8 @@ private:
     QList<Group> m_groups;
     QList<Row> m_rows;
     QList<Refusal> m_refused;
+    int m_refusedCount = 0;
+    // Once kMaxListed are listed, the line of the last of them.
+    int m_lastListedLine = std::numeric_limits<int>::max();
     QStringList m_unknown;
 };

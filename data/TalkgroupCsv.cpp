@@ -77,7 +77,8 @@ bool TalkgroupCsv::exportTo(ChannelDatabase &db, const QString &path, int *rows,
                             const QList<ExtraColumn> &extra)
 {
     QByteArray bytes;
-    if (!exportBytes(db, &bytes, rows, error, extra) || !CsvWriter::save(path, bytes, error))
+    if (!exportBytes(db, &bytes, rows, error, extra)
+        || !CsvWriter::save(path, bytes, error, CsvWriter::databaseFiles(db.path())))
         return false;
     qCInfo(lcCsv) << "exported" << *rows << "talkgroups to" << path;
     return true;
@@ -122,20 +123,29 @@ ImportPlan TalkgroupCsv::planTable(ChannelDatabase &db, const CsvTable &table, c
     plan.addGroup(kGroup);
     for (const CsvReader::Problem &p : table.problems())
         plan.refuse(p.line, p.message);
+    plan.countRefused(int(table.problemCount() - table.problems().size()));
+    // Columns found once: a file may hold millions of lines.
+    const int idColumn = table.column(QStringLiteral("ID"));
+    QList<int> textColumns;
+    for (const QString &column : kTextColumns)
+        textColumns << table.column(column);
+    QList<int> whenColumns;
+    for (const QString &column : kWhenColumns)
+        whenColumns << table.column(column);
     QHash<QString, int> lineOfId;
-    for (const CsvReader::Record &row : table.rows()) {
-        auto value = [&](const QString &name) { return CsvTable::value(row, table.column(name)); };
+    for (const CsvTable::Row &row : table.rows()) {
+        auto value = [&](int column) { return table.value(row, column); };
         const QString shape = table.shapeProblem(row);
         if (!shape.isEmpty()) {
             plan.refuse(row.line, shape);
             continue;
         }
-        const QString id = value(QStringLiteral("ID")).trimmed();
+        const QString given = value(idColumn);
+        const QString id = given.trimmed();
         if (!TalkgroupReply::looksLikeId(id)) {
-            plan.refuse(row.line, QStringLiteral("ID \"%1\" is no talkgroup ID (a digit first, then digits and \"-\", "
+            plan.refuse(row.line, QStringLiteral("ID %1 is no talkgroup ID (a digit first, then digits and \"-\", "
                                                  "at most %2 characters)")
-                                      .arg(id)
-                                      .arg(TalkgroupReply::kMaxIdLength));
+                                      .arg(CsvTable::quoted(given), QString::number(TalkgroupReply::kMaxIdLength)));
             continue;
         }
         if (lineOfId.contains(id)) {
@@ -143,11 +153,12 @@ ImportPlan TalkgroupCsv::planTable(ChannelDatabase &db, const CsvTable &table, c
             continue;
         }
         QString reason;
-        for (const QString &column : kWhenColumns) {
-            const QString text = value(column);
+        for (int i = 0; i < kWhenColumns.size(); ++i) {
+            const QString &column = kWhenColumns.at(i);
+            const QString text = value(whenColumns.at(i));
             QVariant normalised;
             if (!text.isNull() && !TalkgroupTableModel::normalise(column, text, &normalised) && reason.isEmpty())
-                reason = QStringLiteral("%1 \"%2\" is not %3").arg(column, text,
+                reason = QStringLiteral("%1 %2 is not %3").arg(column, CsvTable::quoted(text),
                                                                    column == kWhenColumns.front()
                                                                        ? QStringLiteral("a date like 2026-12-08")
                                                                        : QStringLiteral("a time like 14:05:09"));
@@ -161,16 +172,16 @@ ImportPlan TalkgroupCsv::planTable(ChannelDatabase &db, const CsvTable &table, c
         ImportPlan::Row write{row.line, QStringLiteral("TALKGROUPS"), QStringLiteral("ID"), id, {}, {}, existing.contains(id)};
         const QStringList known = existing.value(id);
         for (int i = 0; i < kTextColumns.size(); ++i) {
-            const QString &column = kTextColumns.at(i);
-            if (!table.has(column) || (write.replaces && same(value(column), known.at(i))))
+            const int column = textColumns.at(i);
+            if (column < 0 || (write.replaces && same(value(column), known.at(i))))
                 continue;
-            write.columns << column;
+            write.columns << kTextColumns.at(i);
             write.values << CsvTable::storedOf(value(column));
         }
-        for (const QString &column : kWhenColumns) {
-            if (!write.replaces && table.has(column)) {
-                write.columns << column;
-                write.values << CsvTable::storedOf(value(column));
+        for (int i = 0; i < kWhenColumns.size(); ++i) {
+            if (!write.replaces && whenColumns.at(i) >= 0) {
+                write.columns << kWhenColumns.at(i);
+                write.values << CsvTable::storedOf(value(whenColumns.at(i)));
             }
         }
         if (write.replaces && write.columns.isEmpty())

@@ -3,6 +3,7 @@
 
 #include "data/ChannelDatabase.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -43,6 +44,7 @@ class TestCommandLine : public QObject
 private slots:
     void versionAndHelp();
     void exportAndImport();
+    void refusesWhatItCannotDoSafely();
 };
 
 void TestCommandLine::versionAndHelp()
@@ -67,15 +69,15 @@ void TestCommandLine::exportAndImport()
     file.write("Location,Frequency,Name\n0,154.415000,Fire\n1,155.000000,Police\n2,9999,Bad\n");
     file.close();
     const QStringList base = {QStringLiteral("--database"), dbPath};
+    ChannelDatabase db(dbPath, QStringLiteral("cli-check"));
+    QString error;
+    QVERIFY(db.open(&error));
 
     // The summary only: nothing written, so not a success.
     Run r = orvendal(base + QStringList{QStringLiteral("--import-banks"), csv, QStringLiteral("--first-channel"),
                                         QStringLiteral("51")});
     QCOMPARE(r.status, 4);
     QVERIFY(r.out.contains(QLatin1String("line 4")));
-    ChannelDatabase db(dbPath, QStringLiteral("cli-check"));
-    QString error;
-    QVERIFY(db.open(&error));
     QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM BANK02")), 0);
 
     // Written with --yes, in file order from channel 51; the refused line
@@ -102,6 +104,60 @@ void TestCommandLine::exportAndImport()
 
     r = orvendal(base + QStringList{QStringLiteral("--export-talkgroups"), dir.filePath(QStringLiteral("tg.csv"))});
     QCOMPARE(r.status, 0);
+}
+
+void TestCommandLine::refusesWhatItCannotDoSafely()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("Typo/Orvendl.db"));
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    const auto nothingMade = [&] { return QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); };
+
+    // A database that does not exist is not made by a batch command.
+    for (const char *command : {"--export-banks", "--import-talkgroups"}) {
+        const Run r = orvendal({QStringLiteral("--database"), missing, QLatin1String(command), csv});
+        QCOMPARE(r.status, 1);
+        QVERIFY(nothingMade());
+    }
+
+    // Options that cannot go together do nothing at all.
+    const QString dbPath = dir.filePath(QStringLiteral("Orvendal.db"));
+    {
+        ChannelDatabase db(dbPath, QStringLiteral("made"));
+        QString error;
+        QVERIFY(db.open(&error));
+    }
+    const QStringList base = {QStringLiteral("--database"), dbPath};
+    for (const QStringList &extra : {QStringList{"--export-banks", csv, "--import-banks", csv},
+                                     QStringList{"--export-banks", csv, "--export-talkgroups", csv},
+                                     QStringList{"--export-banks", csv, "--first-channel", "5"},
+                                     QStringList{"--export-banks", csv, "--yes"},
+                                     QStringList{"--export-banks", csv, "--demo"},
+                                     QStringList{"--export-banks", csv, "stray"}}) {
+        QCOMPARE(orvendal(base + extra).status, 2);
+        QVERIFY2(!QFile::exists(csv), qPrintable(extra.join(' ')));
+    }
+
+    // An export onto the database itself fails and leaves it working.
+    QCOMPARE(orvendal(base + QStringList{"--export-banks", dbPath}).status, 1);
+    QCOMPARE(orvendal(base + QStringList{"--export-talkgroups", csv}).status, 0);
+
+    // A window run asks before it makes the file: while the question is
+    // open (past the splash, after which the faceplate would open the
+    // database), nothing is there.
+    QTemporaryDir home;
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--database"), missing});
+    QVERIFY(window.waitForStarted());
+    QVERIFY(!window.waitForFinished(6500)); // waiting for the answer
+    QVERIFY(!QFileInfo::exists(QFileInfo(missing).absolutePath()));
+    window.kill();
+    window.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -113,7 +113,7 @@ void TestCsvCommands::importIsShownThenCancelledOrWritten()
     rig.trigger("ImportBanksCsv");
     QVERIFY(seen);
     QVERIFY(byLocation);
-    QCOMPARE(refused, (QStringList{"line 2: Location 0 is outside 1..1000",
+    QCOMPARE(refused, (QStringList{"line 2: Location \"0\" is outside 1..1000",
                                    "line 3: Frequency \"abc\" is no frequency the scanner takes "
                                    "(above 0, at most 1300 MHz, at most four decimals)"}));
     QCOMPARE(ignored, QStringLiteral("Columns ignored: Colour"));
@@ -197,6 +197,11 @@ void TestCsvCommands::exportsAndTalkgroups()
     rig.chosenFile = rig.store.dir.filePath("no/such/folder/banks.csv");
     rig.trigger("ExportBanksCsv");
     QVERIFY(rig.messages.last().startsWith("warning Nothing was exported:"));
+    // The database itself is never written over.
+    rig.chosenFile = rig.databasePath();
+    rig.trigger("ExportTalkgroupsCsv");
+    QVERIFY2(rig.messages.last().contains("channel database in use"), qPrintable(rig.messages.last()));
+    QCOMPARE(rig.rows("TALKGROUPS"), 2);
 }
 
 QTEST_MAIN(TestCsvCommands)

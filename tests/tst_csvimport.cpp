@@ -219,7 +219,7 @@ void TestCsvImport::handWrittenFileIsSummarisedThenWritten()
                            "too high,1300.0001,,5,X,,\r\n"                    // 8
                            "from zero,146.520000,,0,Simplex,,\r\n"            // 9
                            "past the end,146.520000,,1001,X,,\r\n"            // 10
-                           "odd skip,146.520000,,6,X,P,\r\n"                  // 11
+                           "odd skip,146.520000,,6,X,Q,\r\n"                  // 11
                            "too many,146.52,,7,X,,,extra\r\n"                 // 12
                            "twice,151.0000,,3,Again,,\r\n"                    // 13
                            "broken \"quote,151.0000,,8,X,,\r\n"               // 14
@@ -241,7 +241,7 @@ void TestCsvImport::handWrittenFileIsSummarisedThenWritten()
     QCOMPARE(plan.groups().at(19).added, 1);
     const QString summary = plan.summaryText();
     QVERIFY2(summary.contains("line 7: Frequency \"abc\""), qPrintable(summary));
-    QVERIFY2(summary.contains("line 9: Location 0 is outside 1..1000"), qPrintable(summary));
+    QVERIFY2(summary.contains("line 9: Location \"0\" is outside 1..1000"), qPrintable(summary));
     QVERIFY2(summary.contains("line 13: channel 3 is given on line 3 already"), qPrintable(summary));
     QCOMPARE(summary.count("Bandwidth"), 1);
     // Nothing is written until the plan is applied.

@@ -46,6 +46,7 @@ private slots:
     void filesAreHealedNeverReplaced();
     void installedProgramKeepsItsDatabase();
     void lockIsForgottenOnceGone();
+    void unreadableDefinitionsStampNothing();
 };
 
 void TestDatabaseFile::filesAreHealedNeverReplaced()
@@ -124,17 +125,25 @@ void TestDatabaseFile::installedProgramKeepsItsDatabase()
     }
     QVERIFY(QFile::exists(inUserData));
     QVERIFY(!QFile::exists(beside));
-    // A database already beside the program is used first.
+    // Root can write every folder: it makes no database beside the program
+    // unless a Data folder is there already.
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), writable, true), inUserData);
+    // A database already beside the program is used first, if it can be
+    // written; one left there by root is passed over.
     QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("Data"))));
     QFile(beside).open(QIODevice::WriteOnly);
-    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), readOnly), beside);
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), writable), beside);
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(),
+                                         [&](const QString &path) { return path != beside; }),
+             inUserData);
     // A Data folder of its own that cannot be written counts, not the program folder.
     QFile::remove(beside);
     QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(),
                                          [&](const QString &folder) { return folder == program.path(); }),
              inUserData);
-    QVERIFY(AppInfo::folderIsWritable(user.path()));
-    QVERIFY(!AppInfo::folderIsWritable(user.filePath(QStringLiteral("none"))));
+    QCOMPARE(AppInfo::chooseDatabasePath(program.path(), user.path(), writable, true), beside);
+    QVERIFY(AppInfo::canWrite(user.path()));
+    QVERIFY(!AppInfo::canWrite(user.filePath(QStringLiteral("none"))));
 }
 
 
@@ -169,6 +178,53 @@ void TestDatabaseFile::lockIsForgottenOnceGone()
     display.setStatusLine(QStringLiteral("COMM PORT #1 closed"));
     display.setProblemLine(QString());
     QCOMPARE(display.statusLine(), QStringLiteral("COMM PORT #1 closed"));
+}
+
+void TestDatabaseFile::unreadableDefinitionsStampNothing()
+{
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath(QStringLiteral("fresh.db"));
+    const QString older = dir.filePath(QStringLiteral("older.db"));
+    writeForeignFile(older, {QStringLiteral("CREATE TABLE MYLIST (X TEXT)")});
+    const QString garbled = dir.filePath(QStringLiteral("garbled.sql"));
+    QFile f(garbled);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("CREATE TABLE X (Y TEXT);\n"); // no bank block
+    f.close();
+
+    for (const QString &definitions : {dir.filePath(QStringLiteral("missing.sql")), garbled}) {
+        DatabaseSchema::setDefinitionFile(definitions);
+        QString error;
+        {
+            ChannelDatabase db(fresh, QStringLiteral("fresh"));
+            QVERIFY(!db.open(&error));
+            QVERIFY2(error.contains(QLatin1String("table definitions")), qPrintable(error));
+        }
+        QVERIFY(!QFile::exists(fresh));
+        {
+            ChannelDatabase db(older, QStringLiteral("older"));
+            QVERIFY(!db.open(&error));
+        }
+        // The file keeps its version 0 and its own table, and nothing else.
+        writeForeignFile(older, {});
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        check.setDatabaseName(older);
+        QVERIFY(check.open());
+        {
+            QSqlQuery q(check);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+            QCOMPARE(q.value(0).toInt(), 0);
+            QCOMPARE(check.tables(), QStringList{"MYLIST"});
+        }
+        check.close();
+        check = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    }
+    DatabaseSchema::setDefinitionFile(QStringLiteral(":/orvendal/schema.sql"));
+    ChannelDatabase db(older, QStringLiteral("healed"));
+    QString error;
+    QVERIFY2(db.open(&error), qPrintable(error));
+    QCOMPARE(db.database().tables().size(), 23);
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseFile)

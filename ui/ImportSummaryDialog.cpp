@@ -129,6 +129,8 @@ void ImportSummaryDialog::setPlan(const ImportPlan &plan)
     }
     for (const ImportPlan::Refusal &r : plan.refused())
         m_refused->addItem(tr("line %1: %2").arg(r.line).arg(r.reason));
+    if (plan.refusedCount() > plan.refused().size())
+        m_refused->addItem(tr("... and %1 more lines refused").arg(plan.refusedCount() - plan.refused().size()));
     m_totals->setText(tr("%1 rows to write, %2 lines refused.").arg(plan.rowCount()).arg(plan.refusedCount()));
     m_unknown->setText(plan.unknownColumns().isEmpty()
                            ? QString()
