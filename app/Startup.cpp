@@ -78,6 +78,20 @@ void Startup::run()
     m_splashTimer.start(kSplashMillis);
 }
 
+void Startup::terminate(int signalNumber)
+{
+    qCInfo(lcStartup) << "ending on signal" << signalNumber;
+    if (m_window) {
+        // Its closing() ends the event loop once everything is put away.
+        m_window->close();
+        return;
+    }
+    m_splashTimer.stop();
+    if (m_splash)
+        m_splash->close();
+    QCoreApplication::quit();
+}
+
 void Startup::showFacePlate()
 {
     if (m_splash)

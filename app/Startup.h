@@ -39,6 +39,9 @@ public:
     ~Startup() override;
 
     void run();
+    // The orderly end a termination signal asks for: the faceplate closes as
+    // when the user closes it (before it is shown, the program just ends).
+    void terminate(int signalNumber);
 
     FacePlateWindow *faceplateWindow() const { return m_window.get(); }
 
