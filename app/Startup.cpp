@@ -95,6 +95,20 @@ bool Startup::run()
     return true;
 }
 
+void Startup::terminate(int signalNumber)
+{
+    qCInfo(lcStartup) << "ending on signal" << signalNumber;
+    if (m_window) {
+        // Its closing() ends the event loop once everything is put away.
+        m_window->close();
+        return;
+    }
+    m_splashTimer.stop();
+    if (m_splash)
+        m_splash->close();
+    QCoreApplication::quit();
+}
+
 void Startup::showFacePlate()
 {
     if (m_splash)

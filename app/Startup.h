@@ -41,6 +41,9 @@ public:
     // False when the user declined to create a --database that does not
     // exist; nothing is then shown or created.
     bool run();
+    // The orderly end a termination signal asks for: the faceplate closes as
+    // when the user closes it (before it is shown, the program just ends).
+    void terminate(int signalNumber);
 
     FacePlateWindow *faceplateWindow() const { return m_window.get(); }
 

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "data/AppInfo.h"
+#include "link/TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -39,6 +40,13 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     Startup startup(CommandLine::parseRun(app));
+    // A logout, systemctl or kill ends the program as closing its window
+    // does: the call log written, the port closed, the settings saved.
+    TerminationSignals termination;
+    QString error;
+    if (!termination.install(&error))
+        qWarning("orvendal: termination signals are not handled: %s", qPrintable(error));
+    QObject::connect(&termination, &TerminationSignals::received, &startup, &Startup::terminate);
     if (!startup.run())
         return 1;
     return app.exec();

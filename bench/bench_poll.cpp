@@ -1,11 +1,17 @@
 // Runs the faceplate offscreen against the simulator on a pseudo-terminal and
 // prints what polling costs and how fast a channel reaches the display; then
 // times the auxiliary display's database lookups.
+// With --monitor the serial monitor is open while polling. With --burst it
+// only times a 16 MB burst of garbage: from the moment it arrives until the
+// display shows the good reply that follows it, with the turns on their
+// timer as in the program.
 //
-// usage: bench-poll [seconds] (default 20)
+// usage: bench-poll [seconds] [--monitor] (default 20)
+//        bench-poll --burst
 
 #include "BenchSupport.h"
 #include "data/ChannelDatabase.h"
+#include "link/TrafficTap.h"
 #include "link/SerialCommPort.h"
 #include "protocol/ChannelReply.h"
 #include "scanner/AuxDisplayModel.h"
@@ -16,7 +22,11 @@
 #include "scanner/PollLoop.h"
 #include "scanner/ScannerSession.h"
 #include "ui/FacePlateWindow.h"
+#include "ui/SerialMonitorModel.h"
+#include "ui/SerialMonitorWindow.h"
+#include "ui/ViewWindows.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -104,6 +114,82 @@ void lookupBenchmark(const QString &dir)
                 Bench::quantile(talkgroupMs, 0.5), Bench::quantile(talkgroupMs, 0.99));
 }
 
+// A scanner that says nothing but what the benchmark gives it.
+class BurstPort : public CommPort
+{
+public:
+    void inject(const QByteArray &bytes)
+    {
+        m_incoming.append(bytes);
+        notifyReceived();
+    }
+
+protected:
+    bool openDevice(const QString &, const SerialSettings &, QString *) override { return true; }
+    void closeDevice() override {}
+    bool applySettings(const SerialSettings &) override { return true; }
+    void writeDevice(const QByteArray &) override {}
+    QByteArray readDevice() override
+    {
+        QByteArray bytes;
+        bytes.swap(m_incoming);
+        return bytes;
+    }
+
+private:
+    QByteArray m_incoming;
+};
+
+int burstBenchmark(const QString &dir)
+{
+    QSettings store(dir + QStringLiteral("/burst.conf"), QSettings::IniFormat);
+    store.setValue("Config/Com_Port", "1");
+    store.setValue("Config/Com_Speed", "19200");
+    BurstPort port;
+    ChannelDatabase lookupsDb(dir + QStringLiteral("/burst.db"), QStringLiteral("burst-lookups"), 200);
+    DisplayModel display;
+    AuxDisplayModel aux;
+    AuxLookups lookups(&aux, &lookupsDb, [](const QString &) {});
+    ScannerSession session({&port, &store, &display, &aux, &lookups});
+    port.open();
+    session.startPolling();
+    port.inject("MD00\r");
+
+    // Lines of random length, one byte in four anything at all.
+    std::mt19937 random(4410);
+    QByteArray garbage(16 * 1024 * 1024, Qt::Uninitialized);
+    for (char &c : garbage) {
+        const quint32 r = random();
+        c = (r & 63) == 0 ? '\r' : (r & 0x300) == 0 ? char(r >> 16) : char('+' + (r >> 16) % 64);
+    }
+    qint64 startNs = 0, shownNs = 0;
+    qint64 turnsBefore = 0;
+    QObject::connect(&display, &DisplayModel::textChanged, &session,
+                     [&](DisplayModel::Field field, const QString &text) {
+                         if (startNs && !shownNs && field == DisplayModel::CHAN && text == QLatin1String("053")) {
+                             shownNs = Bench::monotonicNs();
+                             QCoreApplication::quit();
+                         }
+                     });
+    QTimer::singleShot(200, &session, [&] {
+        turnsBefore = session.pollLoop() ? session.pollLoop()->turns() : 0;
+        startNs = Bench::monotonicNs();
+        port.inject(garbage + "\rC053 F01544150 TF DN LF AF PF\r");
+    });
+    QTimer::singleShot(120000, &session, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    const qint64 turns = session.pollLoop() ? session.pollLoop()->turns() - turnsBefore : 0;
+    session.shutdown();
+    if (!shownNs) {
+        std::printf("16 MB burst: the good reply after it was not shown within 120 s\n");
+        return 1;
+    }
+    std::printf("16 MB burst: the good reply after it shown %.0f ms after the burst arrived, %lld turns "
+                "(the lines left of the burst are worked off one a turn)\n",
+                (shownNs - startNs) / 1e6, (long long)turns);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -112,9 +198,14 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_LOGGING_RULES", "orvendal.*.debug=false\norvendal.*.info=false");
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 20;
+    QStringList args = app.arguments().mid(1);
+    const bool monitor = args.removeAll(QStringLiteral("--monitor")) > 0;
+    const bool burst = args.removeAll(QStringLiteral("--burst")) > 0;
+    const int seconds = args.isEmpty() ? 20 : args.first().toInt();
 
     QTemporaryDir dir;
+    if (burst)
+        return burstBenchmark(dir.path());
     const QString link = dir.filePath(QStringLiteral("vks"));
     const QString trace = dir.filePath(QStringLiteral("trace.txt"));
     QProcess sim;
@@ -144,7 +235,9 @@ int main(int argc, char *argv[])
     ScannerSession session({&port, &store, &display, &aux, &lookups});
     Keypad keypad(&port, &session);
     Keyboard keyboard(&port, &session, &aux);
-    FacePlateWindow window({&session, &port, &store, databasePath, &display, &aux, &keypad, &keyboard});
+    TrafficTap tap;
+    tap.watch(&port, QStringLiteral("Faceplate"));
+    FacePlateWindow window({&session, &port, &store, databasePath, &display, &aux, &keypad, &keyboard, nullptr, &tap});
     session.setPlaceWindows([&window] { window.placeWindows(); });
     QList<Change> changes;
     QObject::connect(window.field(DisplayModel::FREQ), &QLineEdit::textChanged, &app,
@@ -154,6 +247,8 @@ int main(int argc, char *argv[])
     double cpuStart = 0, cpu = 0, wall = 0;
     qint64 wallStart = 0, turns = 0, queries = 0;
     QObject::connect(&session, &ScannerSession::pollingStarted, &app, [&] {
+        if (monitor)
+            window.findChild<QAction *>(QStringLiteral("mnuSerialMonitor"))->trigger();
         cpuStart = Bench::cpuSeconds();
         wallStart = Bench::monotonicNs();
         QTimer::singleShot(seconds * 1000, &app, [&] {
@@ -168,6 +263,7 @@ int main(int argc, char *argv[])
         });
     });
     app.exec();
+    const SerialMonitorWindow *monitorWindow = window.viewWindows()->serialMonitor();
     sim.terminate();
     sim.waitForFinished(3000);
 
@@ -203,7 +299,11 @@ int main(int argc, char *argv[])
         previousChange = c.ns;
     }
 
-    std::printf("poll: %d s against vks-sim at 19200 bit/s, offscreen\n", seconds);
+    std::printf("poll: %d s against vks-sim at 19200 bit/s, offscreen%s\n", seconds,
+                monitor ? ", serial monitor open" : "");
+    if (monitor && monitorWindow)
+        std::printf("serial monitor: %lld lines recorded, %d shown\n", (long long)tap.total(),
+                    monitorWindow->model()->rowCount());
     std::printf("CPU: %.3f s in %.1f s = %.4f CPU s per wall s (target <= 0.02)\n", cpu, wall, cpu / wall);
     std::printf("turns: %.1f per s, queries: %.1f per s\n", turns / wall, queries / wall);
     std::printf("channel reply to tbFREQ: %lld samples, median %.2f ms, p99 %.2f ms (target median <= 15 ms)\n",

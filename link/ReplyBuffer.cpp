@@ -2,68 +2,92 @@
 
 #include "link/Framing.h"
 
+namespace {
+constexpr QChar kCr(Framing::kTerminator);
+} // namespace
+
 void ReplyBuffer::append(const QByteArray &bytes)
 {
-    append(Framing::decode(bytes));
+    append(QStringView(Framing::decode(bytes)));
 }
 
-void ReplyBuffer::append(const QString &text)
+void ReplyBuffer::append(QStringView text)
 {
-    const QChar cr(QLatin1Char(Framing::kTerminator));
+    // The lines already cut go first, once they are most of the buffer: the
+    // cost of moving the rest is then paid for by the cuts that made them.
+    if (m_head > 0 && m_head >= m_text.size() / 2) {
+        m_text.remove(0, m_head);
+        m_head = 0;
+    }
+    // Each line keeps its head only, so an overlong reply is still taken as
+    // one line of its kind and the lines after it are found intact.
     qsizetype from = 0;
-    if (m_dropping) {
-        // The rest of an overlong line: dropped up to its carriage return,
-        // which ends the line's kept head.
-        const qsizetype end = text.indexOf(cr);
-        if (end < 0)
-            return;
-        m_dropping = false;
-        from = end;
-    }
-    m_text.append(QStringView(text).mid(from));
-    // The line still open at the end keeps only its head, so an overlong
-    // reply is still taken as one line of its kind and the lines after it
-    // are found intact.
-    qsizetype lastCr = m_text.lastIndexOf(cr);
-    if (m_text.size() - (lastCr + 1) > kMaxLine) {
-        m_text.truncate(lastCr + 1 + kMaxLine);
-        m_dropping = true;
-    }
-    // Complete lines that ended in the middle of the new text may be overlong
-    // too: cut each to its head.
-    for (qsizetype start = 0; start < m_text.size();) {
-        const qsizetype end = m_text.indexOf(cr, start);
-        if (end < 0)
-            break;
-        if (end - start > kMaxLine) {
-            m_text.remove(start + kMaxLine, end - start - kMaxLine);
-            start += kMaxLine + 1;
-        } else {
-            start = end + 1;
+    while (from < text.size()) {
+        const qsizetype cr = text.indexOf(kCr, from);
+        const qsizetype end = cr < 0 ? text.size() : cr;
+        if (!m_dropping) {
+            const qsizetype room = kMaxLine - m_openLine;
+            const qsizetype take = qMin(end - from, room);
+            m_text.append(text.mid(from, take));
+            m_openLine += take;
+            if (end - from > room)
+                m_dropping = true;
         }
-    }
-    // More than the scanner could sensibly have queued: drop the oldest whole
-    // lines, so the buffer stays bounded and every line left is intact.
-    while (m_text.size() > kMaxPending) {
-        const qsizetype end = m_text.indexOf(cr);
-        if (end < 0)
+        if (cr < 0)
             break;
-        m_text.remove(0, end + 1);
+        m_text.append(kCr);
+        m_openLine = 0;
+        m_dropping = false;
+        from = cr + 1;
+        // A flood of whole lines: only the newest can be kept, so the older
+        // ones are let go as they come rather than at the end.
+        if (m_text.size() - m_head > 2 * kMaxPending)
+            dropOldLines();
+    }
+    dropOldLines();
+}
+
+void ReplyBuffer::dropOldLines()
+{
+    // More than the scanner could sensibly have queued: the oldest whole
+    // lines go, so the buffer stays bounded and every line left is intact.
+    if (m_text.size() - m_head <= kMaxPending)
+        return;
+    const qsizetype cr = m_text.indexOf(kCr, qMax(m_head, m_text.size() - kMaxPending - 1));
+    if (cr >= 0) {
+        m_head = cr + 1;
+    } else {
+        // No line ends in the newest kMaxPending characters (cannot happen
+        // while a line keeps at most kMaxLine): only the open line stays.
+        const qsizetype last = m_text.lastIndexOf(kCr);
+        if (last >= m_head)
+            m_head = last + 1;
+    }
+    if (m_head >= m_text.size() / 2) {
+        m_text.remove(0, m_head);
+        m_head = 0;
     }
 }
 
 ReplyBuffer::Cut ReplyBuffer::cut(QString *line)
 {
-    const qsizetype cr = m_text.indexOf(QLatin1Char(Framing::kTerminator));
+    const qsizetype cr = m_text.indexOf(kCr, m_head);
     if (cr < 0)
         return Cut::NoLine;
-    if (cr == 0) {
-        m_text.remove(0, 1);
-        return Cut::EmptyLine;
+    const qsizetype start = m_head;
+    m_head = cr + 1;
+    if (m_head == m_text.size()) {
+        // Everything taken: start over at the front without moving anything.
+        if (cr > start && line)
+            *line = m_text.mid(start, cr - start);
+        m_text.clear();
+        m_head = 0;
+        return cr == start ? Cut::EmptyLine : Cut::Line;
     }
+    if (cr == start)
+        return Cut::EmptyLine;
     if (line)
-        *line = m_text.left(cr);
-    m_text.remove(0, cr + 1);
+        *line = m_text.mid(start, cr - start);
     return Cut::Line;
 }
 
@@ -79,4 +103,17 @@ bool ReplyBuffer::takeLine(QString *line)
             return true;
         }
     }
+}
+
+bool ReplyBuffer::hasLine() const
+{
+    return m_text.indexOf(kCr, m_head) >= 0;
+}
+
+void ReplyBuffer::clear()
+{
+    m_text.clear();
+    m_head = 0;
+    m_openLine = 0;
+    m_dropping = false;
 }

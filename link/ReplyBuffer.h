@@ -5,6 +5,10 @@
 
 // Received text not yet taken as a reply line (the poll loop's RxBuffer).
 // Lines end at a carriage return, which is dropped.
+//
+// Cutting a line only moves a read offset; the text before it is dropped in
+// one go once it makes up most of the buffer. Appending looks at each new
+// character once. So a burst of any size costs time in proportion to its size.
 class ReplyBuffer
 {
 public:
@@ -23,7 +27,7 @@ public:
     static constexpr int kMaxPending = 4096;
 
     void append(const QByteArray &bytes);
-    void append(const QString &text);
+    void append(QStringView text);
 
     // Cut the first line off the buffer. On Cut::Line, *line holds it.
     Cut cut(QString *line);
@@ -32,17 +36,19 @@ public:
     // holds no complete line.
     bool takeLine(QString *line);
 
-    const QString &pending() const { return m_text; }
-    bool isEmpty() const { return m_text.isEmpty(); }
+    // What is waiting, at most kMaxPending characters.
+    QString pending() const { return m_text.mid(m_head); }
+    qsizetype size() const { return m_text.size() - m_head; }
+    bool isEmpty() const { return m_head >= m_text.size(); }
     // Whether a complete line (or an empty one) is waiting.
-    bool hasLine() const { return m_text.contains(QLatin1Char('\r')); }
-    void clear()
-    {
-        m_text.clear();
-        m_dropping = false;
-    }
+    bool hasLine() const;
+    void clear();
 
 private:
+    void dropOldLines();
+
     QString m_text;
-    bool m_dropping = false; // inside the dropped tail of an overlong line
+    qsizetype m_head = 0;     // where the waiting text starts in m_text
+    qsizetype m_openLine = 0; // characters kept of the line not yet ended
+    bool m_dropping = false;  // inside the dropped tail of an overlong line
 };

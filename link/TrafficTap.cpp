@@ -2,7 +2,6 @@
 
 #include "link/CommPort.h"
 
-#include <QTimer>
 
 QString TrafficTap::Line::text() const
 {
@@ -77,19 +76,45 @@ void TrafficTap::sent(const CommPort *port, const QByteArray &bytes)
 
 void TrafficTap::received(const CommPort *port, const QByteArray &bytes)
 {
-    // Replies come in pieces; a line is taken when its carriage return is there.
+    // Replies come in pieces; a line is taken when its carriage return is
+    // there, or in pieces of kMaxLineBytes when none comes. A flood is looked
+    // at twice, once to count its lines and once to take only the newest
+    // kCapacity of them: the older ones would leave the ring at once.
     QByteArray &partial = m_partial[port];
-    partial += bytes;
-    qsizetype cr;
-    while ((cr = partial.indexOf('\r')) >= 0) {
-        add(port, Direction::Received, partial.left(cr));
-        partial.remove(0, cr + 1);
-    }
-    // A device that never ends its lines must not grow without bound.
-    if (partial.size() > 4096) {
-        add(port, Direction::Received, partial);
-        partial.clear();
-    }
+    const auto walk = [&bytes, &partial](auto &&take) {
+        qsizetype open = partial.size();
+        qsizetype from = 0;
+        while (from < bytes.size()) {
+            const qsizetype room = kMaxLineBytes - open;
+            const qsizetype cr = bytes.indexOf('\r', from);
+            if (cr >= 0 && cr - from <= room) {
+                take(from, cr - from, open > 0);
+                from = cr + 1;
+            } else if (bytes.size() - from > room) {
+                take(from, room, open > 0);
+                from += room;
+            } else {
+                break;
+            }
+            open = 0;
+        }
+        return from;
+    };
+    qsizetype lines = 0;
+    walk([&lines](qsizetype, qsizetype, bool) { ++lines; });
+    qsizetype skip = qMax<qsizetype>(0, lines - kCapacity);
+    m_total += skip;
+    const qsizetype rest = walk([&](qsizetype at, qsizetype size, bool joined) {
+        if (skip > 0) {
+            --skip;
+        } else {
+            add(port, Direction::Received, joined ? partial + bytes.mid(at, size) : bytes.mid(at, size));
+        }
+    });
+    if (lines > 0)
+        partial = bytes.mid(rest);
+    else
+        partial += bytes;
 }
 
 void TrafficTap::add(const CommPort *port, Direction direction, const QByteArray &bytes)
@@ -98,11 +123,4 @@ void TrafficTap::add(const CommPort *port, Direction direction, const QByteArray
         m_lines.removeFirst();
     m_lines.append({m_clock(), direction, m_labels.value(port), bytes});
     ++m_total;
-    if (!m_notifyPending) {
-        m_notifyPending = true;
-        QTimer::singleShot(0, this, [this] {
-            m_notifyPending = false;
-            emit linesAdded();
-        });
-    }
 }

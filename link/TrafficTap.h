@@ -16,12 +16,15 @@ class CommPort;
 // reply line read on the ports it watches, with the time to the millisecond
 // and its direction, in a ring of kCapacity lines. A port is only tapped
 // while the tap records; otherwise it costs the port one pointer test per
-// write and read.
+// write and read. Whoever shows the lines looks at total() on its own rhythm.
 class TrafficTap : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kCapacity = 10000;
+    // Received bytes without a carriage return are recorded in pieces of
+    // this size, so a device that never ends its lines is still shown.
+    static constexpr int kMaxLineBytes = 4096;
 
     enum class Direction { Sent, Received };
     struct Line
@@ -55,10 +58,6 @@ public:
     // For tests.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
-signals:
-    // New lines were taken (raised once per event-loop pass at most).
-    void linesAdded();
-
 private:
     void add(const CommPort *port, Direction direction, const QByteArray &bytes);
     void attachAll(bool on);
@@ -69,6 +68,5 @@ private:
     QList<Line> m_lines;
     qint64 m_total = 0;
     bool m_recording = false;
-    bool m_notifyPending = false;
     std::function<QDateTime()> m_clock;
 };

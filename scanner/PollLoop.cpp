@@ -296,8 +296,9 @@ void PollLoop::handleMode(const QString &r)
     const std::optional<ScannerMode> mode = ModeReply::decode(r);
     DisplayModel *display = m_w.display;
     if (!mode) {
-        // Not a mode: show what came in on the auxiliary display.
-        m_w.aux->setLine(1, m_readThisTurn);
+        // Not a mode: show what came in on the auxiliary display (of a
+        // flood, its newest part).
+        m_w.aux->setLine(1, m_readThisTurn.right(ReplyBuffer::kMaxPending));
         m_w.aux->setLine(2, m_rx.pending());
         m_w.aux->setLine(3, r);
         m_w.aux->setLine(4, QString::number(r.size()));

@@ -1,6 +1,7 @@
 // The program's command line: export and import without windows, as a
-// script would run them.
+// script would run them; and the windowed program ended by a signal.
 
+#include "SimOnPty.h"
 #include "data/ChannelDatabase.h"
 
 #include <QDir>
@@ -45,6 +46,7 @@ private slots:
     void versionAndHelp();
     void exportAndImport();
     void refusesWhatItCannotDoSafely();
+    void endsInOrderOnSignal();
 };
 
 void TestCommandLine::versionAndHelp()
@@ -158,6 +160,57 @@ void TestCommandLine::refusesWhatItCannotDoSafely()
     QVERIFY(!QFileInfo::exists(QFileInfo(missing).absolutePath()));
     window.kill();
     window.waitForFinished();
+}
+
+void TestCommandLine::endsInOrderOnSignal()
+{
+    // The program polls the simulator in trunk search, hearing one talkgroup;
+    // SIGTERM comes while the row for it may still be queued.
+    SimOnPty sim;
+    sim.engine.setMode(ScannerEngine::TrunkSearch);
+    sim.engine.setTalkgroupDisplayOn(true);
+    sim.engine.setTalkgroups({{'C', QStringLiteral("04711")}}, 600000);
+    QVERIFY(sim.up());
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("config/OVKS4410")));
+    QFile conf(dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=" + sim.path.toUtf8() + "\n");
+    conf.close();
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"),
+               QStringLiteral("orvendal.*.debug=false;orvendal.link.info=true;orvendal.startup.info=true"));
+    program.setProcessEnvironment(env);
+    int modulationQueries = 0;
+    connect(&sim.link, &SimLink::commandReceived, &program, [&](const QString &command) {
+        if (command == QLatin1String("RM") && ++modulationQueries == 3)
+            program.terminate(); // SIGTERM
+    });
+    const QString db = dir.filePath(QStringLiteral("Orvendal.db"));
+    {
+        ChannelDatabase made(db, QStringLiteral("signal-made")); // a --database must exist
+        QString error;
+        QVERIFY(made.open(&error));
+    }
+    program.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--database"), db});
+    QTRY_VERIFY_WITH_TIMEOUT(program.state() == QProcess::NotRunning, 60000);
+    const QString log = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(modulationQueries >= 3, qPrintable(log));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(log.contains(QLatin1String("ending on signal 15")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("closed \"%1\"").arg(sim.path)), qPrintable(log));
+    ChannelDatabase check(db, QStringLiteral("signal-check"));
+    QString error;
+    QVERIFY(check.open(&error));
+    QVERIFY(count(check, QStringLiteral("SELECT count(*) FROM TALKGROUP_ACTIVITY WHERE ID = '4711'")) >= 1);
+    // The settings are still there for the next start.
+    QVERIFY(QFile(conf.fileName()).size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -4,6 +4,7 @@
 #include "SessionRig.h"
 #include "scanner/AuxDisplayModel.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -106,6 +107,7 @@ class TestFuzz : public QObject
     Q_OBJECT
 private slots:
     void randomReplies();
+    void burst();
 };
 
 void TestFuzz::randomReplies()
@@ -144,6 +146,35 @@ void TestFuzz::randomReplies()
         rig.loop.turn();
     QVERIFY(rig.loop.buffer().pending().size() <= ReplyBuffer::kMaxPending);
     QVERIFY(rig.loop.turns() > kLines / 2);
+}
+
+void TestFuzz::burst()
+{
+    // 16 MB of garbage in one read (short lines, long ones, stray control
+    // bytes), then a good reply: the turns that work it off cost well under a
+    // second together, and the display shows the reply after them.
+    SessionRig rig;
+    rig.enterMode(ScannerMode::Scan);
+    std::mt19937 random(4410);
+    QByteArray garbage(16 * 1024 * 1024, Qt::Uninitialized);
+    for (char &c : garbage) {
+        const quint32 r = random();
+        c = (r & 63) == 0 ? '\r' : (r & 0x300) == 0 ? char(r >> 16) : char('+' + (r >> 16) % 64);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    rig.port.inject(garbage + "\rC053 F01544150 TF DN LF AF PF\r");
+    int turns = 0;
+    for (; turns < 2 * ReplyBuffer::kMaxPending && rig.text(DisplayModel::CHAN) != QLatin1String("053"); ++turns)
+        rig.loop.turn();
+    const qint64 ms = clock.elapsed();
+    QCOMPARE(rig.text(DisplayModel::CHAN), QStringLiteral("053"));
+    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("154.4150"));
+    QVERIFY2(ms < 4000, qPrintable(QStringLiteral("%1 ms for %2 turns").arg(ms).arg(turns)));
+    QVERIFY(rig.loop.buffer().size() <= ReplyBuffer::kMaxPending);
+    for (int line = 1; line <= 4; ++line)
+        QVERIFY(rig.aux().line(line).size() <= ReplyBuffer::kMaxPending);
+    QVERIFY(checkFields(rig.display()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFuzz)

@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+#include <random>
+
 class TestLink : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,7 @@ private slots:
     void framing();
     void lineCutting();
     void bufferStaysBounded();
+    void bufferCutsAsAPlainStringWould();
     void settingsParsing();
 };
 
@@ -237,6 +240,55 @@ void TestLink::bufferStaysBounded()
     QVERIFY(buffer.pending().size() <= ReplyBuffer::kMaxPending);
     QVERIFY(buffer.pending().startsWith(QLatin1String("O\r")));
     QVERIFY(buffer.pending().endsWith(QLatin1String("MD09\r")));
+}
+
+void TestLink::bufferCutsAsAPlainStringWould()
+{
+    // The buffer keeps a read offset and drops old text now and then; what it
+    // hands out must be what plain string handling gives: each line's head,
+    // the newest whole lines past the bound.
+    QString plain;
+    bool dropping = false;
+    const auto plainAppend = [&](QString text) {
+        if (dropping) {
+            const qsizetype end = text.indexOf(QLatin1Char('\r'));
+            if (end < 0)
+                return;
+            dropping = false;
+            text.remove(0, end);
+        }
+        QStringList lines = (plain + text).split(QLatin1Char('\r'));
+        if (lines.last().size() > ReplyBuffer::kMaxLine)
+            dropping = true;
+        for (QString &line : lines)
+            line.truncate(ReplyBuffer::kMaxLine);
+        plain = lines.join(QLatin1Char('\r'));
+        while (plain.size() > ReplyBuffer::kMaxPending && plain.contains(QLatin1Char('\r')))
+            plain.remove(0, plain.indexOf(QLatin1Char('\r')) + 1);
+    };
+    ReplyBuffer buffer;
+    std::mt19937 random(16);
+    for (int step = 0; step < 20000; ++step) {
+        if (random() % 3) {
+            // Pieces up to 20 kB with lines of any length.
+            QString piece(int(random() % (random() % 8 ? 40 : random() % 16 ? 3000 : 20000)), QLatin1Char(' '));
+            const quint32 crEvery = random() % 4 ? 12 : 400;
+            for (QChar &c : piece)
+                c = random() % crEvery ? QChar(char16_t('0' + random() % 40)) : QLatin1Char('\r');
+            buffer.append(piece);
+            plainAppend(piece);
+        } else {
+            QString line;
+            const qsizetype end = plain.indexOf(QLatin1Char('\r'));
+            const ReplyBuffer::Cut cut = buffer.cut(&line);
+            QCOMPARE(cut, end < 0 ? ReplyBuffer::Cut::NoLine : end == 0 ? ReplyBuffer::Cut::EmptyLine : ReplyBuffer::Cut::Line);
+            if (cut == ReplyBuffer::Cut::Line)
+                QCOMPARE(line, plain.left(end));
+            if (end >= 0)
+                plain.remove(0, end + 1);
+        }
+        QCOMPARE(buffer.pending(), plain);
+    }
 }
 
 void TestLink::settingsParsing()

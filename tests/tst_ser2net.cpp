@@ -41,9 +41,13 @@ public:
     quint16 port() const { return m_port; }
     QString address() const { return QStringLiteral("socket://127.0.0.1:%1").arg(m_port); }
 
+    static QString program()
+    {
+        return QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    }
     bool start()
     {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        const QString program = Server::program();
         if (program.isEmpty())
             return false;
         m_process.start(program, {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), m_config});
@@ -158,7 +162,9 @@ void TestSer2net::scannerOnAnotherMachine()
     QVERIFY(sim.up());
     sim.engine.setChannel(53, {1544150, false, true, false, true});
     Server server(sim.path, sim.dir.path());
-    QVERIFY2(server.start(), "ser2net must be installed and able to listen on 127.0.0.1");
+    if (Server::program().isEmpty())
+        QSKIP("ser2net is not installed (scripts/lib.sh installs it)");
+    QVERIFY2(server.start(), "ser2net must be able to listen on 127.0.0.1");
 
     TempSettings store;
     store->setValue("Config/Com_Port", "1");

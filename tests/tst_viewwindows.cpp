@@ -6,6 +6,7 @@
 #include "data/TalkgroupActivityLog.h"
 #include "link/TrafficTap.h"
 #include "ui/ActivityWindow.h"
+#include "ui/SerialMonitorModel.h"
 #include "ui/SerialMonitorWindow.h"
 #include "ui/ViewWindows.h"
 
@@ -13,7 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QTest>
 
 namespace {
@@ -109,9 +110,13 @@ void TestViewWindows::serialMonitor()
 
     rig.reply(QStringLiteral("-")); // a reply the poll loop reads
     rig.port.send(QStringLiteral("SQ"));
-    QTRY_COMPARE(monitor->view()->blockCount(), 2);
-    QVERIFY(monitor->view()->toPlainText().contains(QStringLiteral("Faceplate <- -\n")));
-    QVERIFY(monitor->view()->toPlainText().endsWith(QStringLiteral("Faceplate -> SQ")));
+    SerialMonitorModel *model = monitor->model();
+    QCOMPARE(monitor->view()->model(), model);
+    // Shown in a batch, not line by line.
+    QCOMPARE(model->rowCount(), 0);
+    QTRY_COMPARE(model->rowCount(), 2);
+    QVERIFY(model->index(0).data().toString().endsWith(QStringLiteral("Faceplate <- -")));
+    QVERIFY(model->index(1).data().toString().endsWith(QStringLiteral("Faceplate -> SQ")));
 
     monitor->setPaused(true);
     QVERIFY(!rig.tap.isRecording());
@@ -126,8 +131,20 @@ void TestViewWindows::serialMonitor()
     QCOMPARE(file.readAll().count('\n'), 2);
 
     monitor->clear();
-    QVERIFY(monitor->view()->toPlainText().isEmpty());
+    QCOMPARE(model->rowCount(), 0);
     QVERIFY(rig.tap.lines().isEmpty());
+
+    // A flood keeps at most the cap, the newest last, trimmed in blocks.
+    for (int i = 0; i < 25000; ++i) {
+        rig.port.send(QStringLiteral("KEY%1").arg(i));
+        if (i % 1000 == 999)
+            monitor->showNewLines();
+    }
+    monitor->showNewLines();
+    QVERIFY(model->rowCount() <= TrafficTap::kCapacity);
+    QVERIFY(model->rowCount() >= TrafficTap::kCapacity * 9 / 10);
+    QVERIFY(model->index(model->rowCount() - 1).data().toString().endsWith(QStringLiteral("-> KEY24999")));
+    monitor->clear();
 
     // Closed, it records nothing.
     monitor->close();

@@ -1,10 +1,12 @@
 #include "ui/SerialMonitorWindow.h"
 
 #include "link/TrafficTap.h"
+#include "ui/SerialMonitorModel.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
+#include <QListView>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QVBoxLayout>
@@ -15,15 +17,20 @@ SerialMonitorWindow::SerialMonitorWindow(TrafficTap *tap, MessageFn message, QWi
     : QWidget(parent, Qt::Window)
     , m_tap(tap)
     , m_message(std::move(message))
-    , m_view(new QPlainTextEdit(this))
+    , m_model(new SerialMonitorModel(TrafficTap::kCapacity, this))
+    , m_view(new QListView(this))
     , m_pause(new QPushButton(QStringLiteral("Pause"), this))
 {
     setObjectName(QStringLiteral("frmSerialMonitor"));
     setWindowTitle(kCaption);
     resize(640, 420);
-    m_view->setReadOnly(true);
-    m_view->setMaximumBlockCount(TrafficTap::kCapacity);
-    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_view->setModel(m_model);
+    // Every row is one line of the same font: the view sizes one and knows
+    // them all, and lays out only what was added.
+    m_view->setUniformItemSizes(true);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_view->setWordWrap(false);
     QFont mono(QStringLiteral("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     m_view->setFont(mono);
@@ -46,7 +53,8 @@ SerialMonitorWindow::SerialMonitorWindow(TrafficTap *tap, MessageFn message, QWi
     connect(m_pause, &QPushButton::toggled, this, &SerialMonitorWindow::setPaused);
     connect(clearButton, &QPushButton::clicked, this, &SerialMonitorWindow::clear);
     connect(saveButton, &QPushButton::clicked, this, &SerialMonitorWindow::saveAsked);
-    connect(m_tap, &TrafficTap::linesAdded, this, &SerialMonitorWindow::showNewLines);
+    m_refresh.setInterval(kRefreshMillis);
+    connect(&m_refresh, &QTimer::timeout, this, &SerialMonitorWindow::showNewLines);
 }
 
 void SerialMonitorWindow::setPaused(bool paused)
@@ -59,7 +67,7 @@ void SerialMonitorWindow::setPaused(bool paused)
 void SerialMonitorWindow::clear()
 {
     m_tap->clear();
-    m_view->clear();
+    m_model->clear();
     m_shown = m_tap->total();
 }
 
@@ -67,12 +75,15 @@ void SerialMonitorWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     m_tap->setRecording(!m_paused);
+    m_refresh.start();
 }
 
 void SerialMonitorWindow::hideEvent(QHideEvent *event)
 {
     // Closed, the monitor costs the ports nothing.
     m_tap->setRecording(false);
+    m_refresh.stop();
+    showNewLines();
     QWidget::hideEvent(event);
 }
 
@@ -87,7 +98,12 @@ void SerialMonitorWindow::showNewLines()
     texts.reserve(fresh);
     for (qsizetype i = lines.size() - fresh; i < lines.size(); ++i)
         texts << lines.at(i).text();
-    m_view->appendPlainText(texts.join(QLatin1Char('\n')));
+    // Follows the newest line unless the user scrolled up to read.
+    QScrollBar *bar = m_view->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
+    m_model->append(texts);
+    if (atEnd)
+        m_view->scrollToBottom();
 }
 
 bool SerialMonitorWindow::saveTo(const QString &path)
