@@ -22,6 +22,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+// Values longer than this are shown unwrapped when edited whole.
+constexpr int kWrapChars = 100000;
+} // namespace
+
 GridEditor::GridEditor(const Identity &identity, const QString &databasePath, MessageFn message, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_beep([] { QApplication::beep(); })
@@ -219,6 +224,9 @@ void GridEditor::editWholeValue(const QModelIndex &index)
     auto *text = new QPlainTextEdit(dialog);
     text->setObjectName(QStringLiteral("wholeValue"));
     const QString original = index.data(Qt::EditRole).toString();
+    // Wrapping a very long line costs far more than showing it unwrapped.
+    if (original.size() > kWrapChars)
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
     text->setPlainText(original);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     auto *layout = new QVBoxLayout(dialog);
