@@ -6,6 +6,7 @@
 #include "EditorRig.h"
 #include "data/DataChanges.h"
 #include "data/EditorModels.h"
+#include "data/ImportPlan.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/TalkGroupsEditor.h"
 
@@ -391,6 +392,16 @@ void TestBankEditor::tablesWrittenElsewhere()
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.first().at(0).toStringList(), QStringList{QStringLiteral("BANK01")});
     QTest::qWait(20);
+    QCOMPARE(asked, 3);
+
+    // An import says what it wrote.
+    ImportPlan plan;
+    plan.addGroup(QStringLiteral("Bank 1"));
+    plan.add(QStringLiteral("Bank 1"), ImportPlan::Row{2, QStringLiteral("BANK01"), QStringLiteral("CHANNEL"), 9,
+                                                       {QStringLiteral("NOTES")}, {QStringLiteral("imported")}, false});
+    QString error;
+    QVERIFY2(plan.apply(t.db, &error), qPrintable(error));
+    QTRY_COMPARE(m->rowCount(), 7);
     QCOMPARE(asked, 3);
 }
 

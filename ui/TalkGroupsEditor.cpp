@@ -115,8 +115,12 @@ bool TalkGroupsEditor::submitRow()
         placeCursor(row);
         return true;
     }
-    // What was typed stays, for the user to put right or try again.
-    placeCursor(row);
+    // What was typed stays, and the cursor goes back to it, for the user to
+    // put right or try again.
+    int unsaved = 0;
+    while (unsaved < m_model->rowCount() && !m_model->isDirty(unsaved))
+        ++unsaved;
+    placeCursor(unsaved < m_model->rowCount() ? unsaved : row);
     warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError()));
     return false;
 }
