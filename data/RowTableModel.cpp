@@ -39,6 +39,14 @@ void RowTableModel::setTable(const QString &table, const QString &sortColumn)
     const QSqlRecord fields = m_db.record(table);
     for (int i = 0; i < fields.count(); ++i)
         m_columns << fields.fieldName(i);
+    // SQLite's names for the rowid, the first one no column of the table hides.
+    m_rowid = QStringLiteral("rowid");
+    for (const char *name : {"rowid", "_rowid_", "oid"}) {
+        if (!m_columns.contains(QLatin1String(name), Qt::CaseInsensitive)) {
+            m_rowid = QLatin1String(name);
+            break;
+        }
+    }
     endResetModel();
 }
 
@@ -54,10 +62,10 @@ bool RowTableModel::select()
         quoted << driver->escapeIdentifier(c, QSqlDriver::FieldName);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY %3, rowid")
+    const QString sql = QStringLiteral("SELECT %4, %1 FROM %2 ORDER BY %3, %4")
                             .arg(quoted.join(QStringLiteral(", ")),
                                  driver->escapeIdentifier(m_table, QSqlDriver::TableName),
-                                 driver->escapeIdentifier(m_sortColumn, QSqlDriver::FieldName));
+                                 driver->escapeIdentifier(m_sortColumn, QSqlDriver::FieldName), m_rowid);
     if (!q.exec(sql)) {
         m_error = q.lastError().text();
         return false;
@@ -195,7 +203,7 @@ bool RowTableModel::checkRow(int, QString *) const
 QString RowTableModel::whereLoaded(const Row &row, QVariantList *binds) const
 {
     // The rowid finds the row; its loaded values prove nobody changed it since.
-    QString where = QStringLiteral(" WHERE rowid = ?");
+    QString where = QStringLiteral(" WHERE %1 = ?").arg(m_rowid);
     *binds << row.rowid;
     for (int c = 0; c < m_columns.size(); ++c) {
         where += QStringLiteral(" AND %1 IS ?").arg(m_db.driver()->escapeIdentifier(m_columns.at(c), QSqlDriver::FieldName));
@@ -307,8 +315,8 @@ void RowTableModel::revertAll()
 
 bool RowTableModel::reload(int row)
 {
-    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE rowid = ?")
-                            .arg(m_db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName));
+    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
+                            .arg(m_db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), m_rowid);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(sql);

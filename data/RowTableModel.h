@@ -93,6 +93,7 @@ private:
     QSqlDatabase m_db;
     QString m_table;
     QString m_sortColumn;
+    QString m_rowid; // how the rowid is named in statements
     QStringList m_columns;
     QList<Row> m_rows;
     QString m_error;
