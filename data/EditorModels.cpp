@@ -4,8 +4,6 @@
 #include "data/Frequency.h"
 
 #include <QDate>
-#include <QSqlError>
-#include <QSqlRecord>
 #include <QTime>
 
 namespace {
@@ -73,9 +71,22 @@ bool BankTableModel::frequencyPair(const QVariant &value, QVariant *mhz, QVarian
     return true;
 }
 
+QVariant BankTableModel::data(const QModelIndex &index, int role) const
+{
+    const QVariant v = RowTableModel::data(index, role);
+    if ((role == Qt::DisplayRole || role == Qt::EditRole) && fieldName(index.column()) == QLatin1String("FREQUENCY")
+        && !v.isNull()) {
+        bool number = false;
+        const double mhz = v.toDouble(&number);
+        if (number)
+            return QString::number(mhz, 'f', 4);
+    }
+    return v;
+}
+
 bool BankTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    const QString column = record().fieldName(index.column());
+    const QString column = fieldName(index.column());
     if (role == Qt::EditRole && (column == QLatin1String("FREQUENCY") || column == QLatin1String("sFREQ"))) {
         // The two columns hold one frequency: either sets both.
         QVariant mhz;
@@ -86,15 +97,15 @@ bool BankTableModel::setData(const QModelIndex &index, const QVariant &value, in
         const int sFreqColumn = fieldIndex(QStringLiteral("sFREQ"));
         bool ok = true;
         if (mhzColumn >= 0)
-            ok = QSqlTableModel::setData(index.siblingAtColumn(mhzColumn), mhz, role) && ok;
+            ok = setValue(index.row(), mhzColumn, mhz) && ok;
         if (sFreqColumn >= 0)
-            ok = QSqlTableModel::setData(index.siblingAtColumn(sFreqColumn), sFreq, role) && ok;
+            ok = setValue(index.row(), sFreqColumn, sFreq) && ok;
         return ok;
     }
     QVariant stored = value;
-    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
+    if (role == Qt::EditRole && !normalise(fieldName(index.column()), value, &stored))
         return false;
-    return QSqlTableModel::setData(index, stored, role);
+    return RowTableModel::setData(index, stored, role);
 }
 
 bool TalkgroupTableModel::normalise(const QString &column, const QVariant &value, QVariant *stored)
@@ -126,16 +137,17 @@ bool TalkgroupTableModel::normalise(const QString &column, const QVariant &value
 bool TalkgroupTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     QVariant stored = value;
-    if (role == Qt::EditRole && !normalise(record().fieldName(index.column()), value, &stored))
+    if (role == Qt::EditRole && !normalise(fieldName(index.column()), value, &stored))
         return false;
-    return QSqlTableModel::setData(index, stored, role);
+    return RowTableModel::setData(index, stored, role);
 }
 
-bool TalkgroupTableModel::insertRowIntoTable(const QSqlRecord &values)
+bool TalkgroupTableModel::checkRow(int row, QString *why) const
 {
-    if (values.value(QStringLiteral("ID")).toString().trimmed().isEmpty()) {
-        setLastError(QSqlError(tr("A talkgroup needs an ID."), QString(), QSqlError::StatementError));
+    // A row stored earlier without one is left as it is.
+    if (rowId(row) == 0 && value(row, fieldIndex(QStringLiteral("ID"))).toString().trimmed().isEmpty()) {
+        *why = tr("A talkgroup needs an ID.");
         return false;
     }
-    return QSqlTableModel::insertRowIntoTable(values);
+    return true;
 }

@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QSqlTableModel>
+#include "data/RowTableModel.h"
 
 // A bank table as the channel bank editor edits it. Values the table's
 // columns cannot hold are refused.
-class BankTableModel : public QSqlTableModel
+class BankTableModel : public RowTableModel
 {
     Q_OBJECT
 public:
-    using QSqlTableModel::QSqlTableModel;
+    using RowTableModel::RowTableModel;
 
+    // FREQUENCY is shown and edited with the four decimals the scanner uses.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
     // A value typed for a column, as it is to be stored; false when the
@@ -23,16 +25,16 @@ public:
 
 // The talkgroup log as the talkgroup editor edits it. A talkgroup always has
 // an ID: the log's lookups could never find one without.
-class TalkgroupTableModel : public QSqlTableModel
+class TalkgroupTableModel : public RowTableModel
 {
     Q_OBJECT
 public:
-    using QSqlTableModel::QSqlTableModel;
+    using RowTableModel::RowTableModel;
 
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
     static bool normalise(const QString &column, const QVariant &value, QVariant *stored);
 
 protected:
-    bool insertRowIntoTable(const QSqlRecord &values) override;
+    bool checkRow(int row, QString *why) const override;
 };

@@ -1,6 +1,7 @@
 #include "data/ImportPlan.h"
 
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "data/CsvTable.h"
 
 #include <QHash>
@@ -156,6 +157,7 @@ bool ImportPlan::apply(ChannelDatabase &db, QString *error) const
         q.finish();
     if (ok && sql.commit()) {
         qCInfo(lcCsv) << "imported" << m_rows.size() << "rows";
+        DataChanges::announceTablesOf(m_rows);
         return true;
     }
     *error = ok ? sql.lastError().text() : failure.text();

@@ -23,6 +23,7 @@ private slots:
     void refusedAndIgnoredChannelsAreReported();
     void silenceAndCancelDuringRestore();
     void selectionAnsweredOrNot();
+    void backupWhileAnEditorIsOpen();
 };
 
 void TestRestore::restoreTypesFrequencies()
@@ -210,6 +211,35 @@ void TestRestore::selectionAnsweredOrNot()
         QCOMPARE(barMax, 50);
         QCOMPARE(barValue, 50);
     }
+}
+
+void TestRestore::backupWhileAnEditorIsOpen()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    int asked = 0;
+    rig.window.setPendingEditsQuestion([&](const QString &, const QString &) {
+        ++asked;
+        return PendingAnswer::Save;
+    });
+    rig.window.openBankEditor();
+    QPointer<ScannerBankEditor> editor = rig.window.bankEditor();
+    QVERIFY(editor);
+    QCOMPARE(editor->model()->rowCount(), 0);
+    // Nothing pending: the editor shows the rows the backup wrote.
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QTRY_COMPARE(editor->model()->rowCount(), 50);
+    QCOMPARE(asked, 0);
+    // An edit pending: asked first; Save writes it beside the backup's values.
+    BankTableModel *m = editor->model();
+    QVERIFY(m->setData(m->index(4, m->fieldIndex(QStringLiteral("NOTES"))), QStringLiteral("kept")));
+    rig.transfer->backup();
+    QVERIFY(rig.run({1}));
+    QTRY_COMPARE(asked, 1);
+    QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'kept' AND CHANNEL = 5")), 1);
+    QVERIFY(!editor->model()->isDirty());
+    editor->close();
 }
 
 QTEST_MAIN(TestRestore)

@@ -66,18 +66,32 @@ void TestTalkgroupEditor::talkgroupNewRows()
     QVERIFY(editor.load());
     editor.addRow();
     QCOMPARE(editor.model()->rowCount(), 1);
-    // Nothing typed for the ID: refused with a message, nothing stored.
+    const QModelIndex id = editor.model()->index(0, editor.model()->fieldIndex(QStringLiteral("ID")));
+    const QModelIndex city = id.siblingAtColumn(editor.model()->fieldIndex(QStringLiteral("CITY")));
+    QVERIFY(editor.model()->setData(city, QStringLiteral("Ogdenville")));
+    // Nothing typed for the ID: refused with a message, nothing stored, the
+    // row kept as typed for the user to put right.
     QVERIFY(!editor.submitRow());
     QCOMPARE(t.messages.size(), 1);
     QVERIFY(t.messages.first().contains(QLatin1String("needs an ID")));
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
-    QCOMPARE(editor.model()->rowCount(), 0);
+    QCOMPARE(editor.model()->rowCount(), 1);
+    QCOMPARE(city.data().toString(), QStringLiteral("Ogdenville"));
     // An empty ID cannot be typed either.
-    editor.addRow();
-    QVERIFY(!editor.model()->setData(editor.model()->index(0, editor.model()->fieldIndex(QStringLiteral("ID"))), QStringLiteral(" ")));
-    QVERIFY(editor.model()->setData(editor.model()->index(0, editor.model()->fieldIndex(QStringLiteral("ID"))), QStringLiteral("O'Hara")));
+    QVERIFY(!editor.model()->setData(id, QStringLiteral(" ")));
+    QVERIFY(editor.model()->setData(id, QStringLiteral("O'Hara")));
     QVERIFY(editor.submitRow());
-    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = 'O''Hara'")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = 'O''Hara' AND CITY = 'Ogdenville'")), 1);
+
+    // A locked file: the typed values stay and the user is told why.
+    QVERIFY(editor.model()->setData(editor.model()->index(0, city.column()), QStringLiteral("Capital City")));
+    t.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    QVERIFY(!editor.submitRow());
+    QVERIFY2(t.messages.last().contains(QLatin1String("locked")), qPrintable(t.messages.last()));
+    QCOMPARE(editor.model()->index(0, city.column()).data().toString(), QStringLiteral("Capital City"));
+    t.exec(QStringLiteral("ROLLBACK"));
+    QVERIFY(editor.submitRow());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE CITY = 'Capital City'")), 1);
     editor.deleteRow();
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
 }

@@ -3,6 +3,7 @@
 #include "link/CommPort.h"
 #include "protocol/Commands.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 
 #include <QDir>
 #include <QTimer>
@@ -102,6 +103,7 @@ void BankBackup::writeBank()
         finish(Outcome::Failed, tr("bank %1 could not be written to the database: %2").arg(currentBank()).arg(error));
         return;
     }
+    DataChanges::announce({ChannelDatabase::bankTableName(currentBank())});
     m_result.banksDone.append(currentBank());
     m_result.otherRows += otherRows;
     m_records.clear();

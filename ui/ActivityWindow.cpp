@@ -1,6 +1,7 @@
 #include "ui/ActivityWindow.h"
 
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "data/TalkgroupActivityLog.h"
 
 #include <QComboBox>
@@ -71,7 +72,11 @@ ActivityWindow::ActivityWindow(const QString &databasePath, TalkgroupActivityLog
             if (isVisible() && !m_live.isActive())
                 m_live.start();
         });
-    }
+    }    // The talkgroups' cities and services shown beside the calls.
+    connect(DataChanges::instance(), &DataChanges::changed, this, [this](const QStringList &tables) {
+        if (isVisible() && tables.contains(QStringLiteral("TALKGROUPS")) && !m_live.isActive())
+            m_live.start();
+    });
 }
 
 ActivityWindow::~ActivityWindow()

@@ -1,18 +1,31 @@
 #include "ui/GridEditor.h"
 
+#include "ui/GridDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
+#include "data/RowTableModel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSqlTableModel>
 #include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// Values longer than this are shown unwrapped when edited whole.
+constexpr int kWrapChars = 100000;
+} // namespace
 
 GridEditor::GridEditor(const Identity &identity, const QString &databasePath, MessageFn message, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -22,6 +35,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     , m_message(std::move(message))
     , m_askPending(Prompter::pendingEditsBox(this))
     , m_grid(new QTableView(this))
+    , m_delegate(new GridDelegate(m_grid))
 {
     setObjectName(QLatin1String(identity.objectName));
     setWindowTitle(QLatin1String(identity.caption));
@@ -31,6 +45,23 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     m_grid->setObjectName(QStringLiteral("grdDataGrid"));
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setItemDelegate(m_delegate);
+    // Long texts are shown cut; the whole of one is edited on request.
+    m_grid->setWordWrap(false);
+    m_grid->setTextElideMode(Qt::ElideRight);
+    connect(m_delegate, &GridDelegate::wholeValueWanted, this, &GridEditor::editWholeValue);
+    connect(m_delegate, &GridDelegate::refused, this, [this](const QModelIndex &index, const QString &typed) {
+        const QString column = m_grid->model()->headerData(index.column(), Qt::Horizontal).toString();
+        const QString shown = typed.size() > 40 ? typed.left(40) + RowTableModel::kCutMark : typed;
+        if (m_status)
+            m_status->setText(tr("%1 does not take \"%2\"").arg(column, shown));
+    });
+    auto *whole = new QAction(tr("Edit the whole value..."), m_grid);
+    whole->setObjectName(QStringLiteral("actEditWholeValue"));
+    connect(whole, &QAction::triggered, this, [this] { editWholeValue(m_grid->currentIndex()); });
+    m_grid->addAction(whole);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(DataChanges::instance(), &DataChanges::changed, this, &GridEditor::tablesChanged);
     installEventFilter(this);
     m_grid->installEventFilter(this);
 }
@@ -102,7 +133,7 @@ void GridEditor::syncGridToCursor()
     m_syncing = false;
 }
 
-void GridEditor::appendRow(QSqlTableModel *model, const QString &firstColumn)
+void GridEditor::appendRow(RowTableModel *model, const QString &firstColumn)
 {
     const int row = model->rowCount();
     if (!model->insertRow(row))
@@ -115,19 +146,101 @@ void GridEditor::appendRow(QSqlTableModel *model, const QString &firstColumn)
 void GridEditor::closeEvent(QCloseEvent *event)
 {
     // What is still in a cell's editor counts as typed.
-    QWidget *focus = QApplication::focusWidget();
-    if (focus && focus != m_grid && m_grid->isAncestorOf(focus))
-        QMetaObject::invokeMethod(m_grid, "commitData", Q_ARG(QWidget *, focus));
-    if (hasPendingEdits()) {
-        const PendingAnswer answer = m_askPending ? m_askPending(windowTitle(), pendingEditsText()) : PendingAnswer::Cancel;
-        if (answer == PendingAnswer::Cancel || (answer == PendingAnswer::Save && !savePendingEdits())) {
-            event->ignore();
-            return;
-        }
-        if (answer == PendingAnswer::Discard)
-            discardPendingEdits();
+    if (!settlePendingEdits(pendingEditsText())) {
+        event->ignore();
+        return;
     }
     event->accept();
+}
+
+void GridEditor::commitOpenCell()
+{
+    m_delegate->commitOpen();
+}
+
+void GridEditor::dropOpenCell()
+{
+    m_delegate->closeOpen();
+}
+
+bool GridEditor::settlePendingEdits(const QString &text)
+{
+    commitOpenCell();
+    if (!hasPendingEdits())
+        return true;
+    const PendingAnswer answer = m_askPending ? m_askPending(windowTitle(), text) : PendingAnswer::Cancel;
+    if (answer == PendingAnswer::Save)
+        return savePendingEdits();
+    if (answer == PendingAnswer::Discard) {
+        discardPendingEdits();
+        return true;
+    }
+    return false;
+}
+
+void GridEditor::announceWritten()
+{
+    DataChanges::announce({shownTable()}, this);
+}
+
+void GridEditor::tablesChanged(const QStringList &tables, const QObject *source)
+{
+    if (source == this || !tables.contains(shownTable()))
+        return;
+    // Taken once the writer is done: a backup announces from inside its run.
+    if (!m_outsideChange)
+        QTimer::singleShot(0, this, &GridEditor::takeOutsideChange);
+    m_outsideChange = true;
+}
+
+void GridEditor::takeOutsideChange()
+{
+    if (!m_outsideChange || m_asking)
+        return;
+    m_asking = true;
+    const bool settled = settlePendingEdits(
+        tr("%1 was written elsewhere (a backup, an import or another window) while changes here are not saved "
+           "yet.\nSave them now, discard them to see the rows as stored, or cancel to go on editing?")
+            .arg(shownTable()));
+    m_asking = false;
+    m_outsideChange = false;
+    // Kept edits keep the rows as loaded; an Update then finds any row
+    // changed meanwhile and says so.
+    if (settled)
+        reloadTable();
+}
+
+void GridEditor::editWholeValue(const QModelIndex &index)
+{
+    QAbstractItemModel *model = m_grid->model();
+    if (!index.isValid() || !model || index.model() != model)
+        return;
+    commitOpenCell();
+    const QPersistentModelIndex cell(index);
+    auto *dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("WholeValueDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(model->headerData(index.column(), Qt::Horizontal).toString());
+    auto *text = new QPlainTextEdit(dialog);
+    text->setObjectName(QStringLiteral("wholeValue"));
+    const QString original = index.data(Qt::EditRole).toString();
+    // Wrapping a very long line costs far more than showing it unwrapped.
+    if (original.size() > kWrapChars)
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setPlainText(original);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    connect(dialog, &QDialog::accepted, this, [this, cell, text, original] {
+        const QString typed = text->toPlainText();
+        if (cell.isValid() && typed != original && !m_grid->model()->setData(cell, typed) && m_status)
+            m_status->setText(tr("The value was not taken."));
+    });
+    dialog->resize(size() * 3 / 4);
+    dialog->open();
 }
 
 bool GridEditor::eventFilter(QObject *watched, QEvent *event)

@@ -9,8 +9,9 @@
 #include <memory>
 
 class ChannelDatabase;
+class GridDelegate;
 class QLabel;
-class QSqlTableModel;
+class RowTableModel;
 class QTableView;
 
 // What the two grid editors share: a connection of their own to the channel
@@ -26,8 +27,14 @@ public:
     QTableView *grid() const { return m_grid; }
     QLabel *status() const { return m_status; }
     RecordCursor &cursor() { return m_cursor; }
-    // Asked when the window closes with changes not yet written.
+    // Asked when the window closes, or its table is read again, with changes
+    // not yet written.
     void setPendingEditsQuestion(PendingEditsFn ask) { m_askPending = std::move(ask); }
+    // Takes what an open cell editor holds into the grid's row, as leaving
+    // the cell would; every way out of the grid does this first.
+    void commitOpenCell();
+    // Shows a cell's whole value in a box of its own to edit.
+    void editWholeValue(const QModelIndex &index);
 
 protected:
     // Who the editor is: its window's object name and caption, its size in
@@ -55,7 +62,14 @@ protected:
     void followGrid();
     void syncGridToCursor();
     // A new row at the end of the model, current, with its first cell to type in.
-    void appendRow(QSqlTableModel *model, const QString &firstColumn);
+    void appendRow(RowTableModel *model, const QString &firstColumn);
+    // Closes an open cell editor without taking what it holds.
+    void dropOpenCell();
+    // Asks what becomes of the changes not yet written before something
+    // drops them; false when they are kept (Cancel, or a Save that failed).
+    bool settlePendingEdits(const QString &text);
+    // Tells the other windows that this one wrote its table.
+    void announceWritten();
 
     // Whether the keys move through the records now, and whether Escape closes.
     virtual bool keysActive() const { return true; }
@@ -70,17 +84,27 @@ protected:
     // False (after saying why) when they could not be written; they are kept.
     virtual bool savePendingEdits() = 0;
     virtual void discardPendingEdits() = 0;
+    // The table shown, and reading it again (the rows as stored now).
+    virtual QString shownTable() const = 0;
+    virtual void reloadTable() = 0;
 
     EditorNavigation::Beep m_beep;
     RecordCursor m_cursor;
 
 private:
+    // Another window, a backup or an import wrote these tables.
+    void tablesChanged(const QStringList &tables, const QObject *source);
+    void takeOutsideChange();
+
     QString m_path;
     QString m_connection;
     MessageFn m_message;
     PendingEditsFn m_askPending;
     std::unique_ptr<ChannelDatabase> m_db;
     QTableView *m_grid;
+    GridDelegate *m_delegate;
     QLabel *m_status = nullptr;
     bool m_syncing = false;
+    bool m_outsideChange = false; // a change elsewhere waits to be taken
+    bool m_asking = false;
 };

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSqlError>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -130,19 +129,16 @@ bool ScannerBankEditor::load()
 bool ScannerBankEditor::openBank(int bank, bool allColumns)
 {
     auto *model = new BankTableModel(this, database()->database());
-    model->setEditStrategy(QSqlTableModel::OnManualSubmit);
-    model->setTable(ChannelDatabase::bankTableName(bank));
-    model->setSort(model->fieldIndex(QStringLiteral("CHANNEL")), Qt::AscendingOrder);
-    if (model->fieldIndex(QStringLiteral("CHANNEL")) < 0 || !model->select()) {
-        const QString error = model->lastError().text();
+    model->setTable(ChannelDatabase::bankTableName(bank), QStringLiteral("CHANNEL"));
+    if (!model->select()) {
+        const QString error = model->lastError();
         delete model;
-        warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error.isEmpty() ? tr("no such table") : error));
+        warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error));
         return false;
     }
     grid()->setModel(model);
     delete m_model;
     m_model = model;
-    fetchAll();
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
         grid()->setColumnHidden(c, !allColumns && c == sFreq);
@@ -152,10 +148,20 @@ bool ScannerBankEditor::openBank(int bank, bool allColumns)
     return true;
 }
 
-void ScannerBankEditor::fetchAll()
+void ScannerBankEditor::reloadTable()
 {
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
+    if (!m_model)
+        return;
+    const int row = m_cursor.row();
+    if (!m_model->select())
+        warn(tr("Bank %1 could not be read again:\n%2").arg(m_currentBank).arg(m_model->lastError()));
+    m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
+}
+
+void ScannerBankEditor::notWritten(const QString &what)
+{
+    status()->setText(what);
+    warn(what);
 }
 
 void ScannerBankEditor::showPosition()
@@ -178,6 +184,7 @@ void ScannerBankEditor::add()
 {
     if (!m_model)
         return;
+    commitOpenCell();
     m_cursor.moveLast();
     appendRow(m_model, QStringLiteral("CHANNEL"));
 }
@@ -191,15 +198,19 @@ void ScannerBankEditor::edit()
 
 bool ScannerBankEditor::update()
 {
+    commitOpenCell();
     if (!m_model)
         return false;
     const int row = m_cursor.row();
+    const bool wrote = m_model->isDirty();
     if (!m_model->submitAll()) {
         // Nothing was written: say why and stay in edit mode.
-        status()->setText(tr("Not saved: %1").arg(m_model->lastError().text()));
+        m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
+        notWritten(tr("Not saved: %1").arg(m_model->lastError()));
         return false;
     }
-    fetchAll();
+    if (wrote)
+        announceWritten();
     m_editMode = false;
     setButtons(true);
     m_cursor.reset(m_model->rowCount(), qMin(qMax(row, 0), m_model->rowCount() - 1));
@@ -208,6 +219,7 @@ bool ScannerBankEditor::update()
 
 void ScannerBankEditor::cancel()
 {
+    dropOpenCell();
     setButtons(true);
     m_editMode = false;
     if (m_model)
@@ -218,16 +230,17 @@ void ScannerBankEditor::cancel()
 
 void ScannerBankEditor::remove()
 {
+    commitOpenCell();
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    m_model->removeRow(row);
-    if (!m_model->submitAll()) {
-        status()->setText(tr("Not deleted: %1").arg(m_model->lastError().text()));
-        m_model->revertAll();
+    // The one row goes; what is pending in the others stays pending.
+    if (!m_model->deleteRowNow(row)) {
+        m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
+        notWritten(tr("Not deleted: %1").arg(m_model->lastError()));
         return;
     }
-    fetchAll();
+    announceWritten();
     // On to the record after the deleted one, or the new last one.
     m_cursor.reset(m_model->rowCount(), row);
     if (m_cursor.eof())
@@ -238,8 +251,10 @@ void ScannerBankEditor::refresh()
 {
     if (!m_model)
         return;
-    m_model->select();
-    fetchAll();
+    if (!settlePendingEdits(tr("Bank %1 has changes that are not saved yet.\nSave them before the bank is read again?")
+                                .arg(m_currentBank)))
+        return;
+    reloadTable();
     m_cursor.reset(m_model->rowCount());
 }
 
@@ -289,6 +304,7 @@ void ScannerBankEditor::selectBank(int bank)
 {
     if (bank < 1 || bank > ChannelDatabase::kBanks)
         return;
+    commitOpenCell();
     // Pending edits of the bank shown are written first; if they cannot be,
     // the editor (and its tab) stays on that bank so that nothing typed is lost.
     if (m_model && m_model->isDirty() && !update()) {

@@ -50,13 +50,16 @@ protected:
     QString pendingEditsText() const override;
     bool savePendingEdits() override { return update(); }
     void discardPendingEdits() override;
+    QString shownTable() const override { return tableName(); }
+    void reloadTable() override;
 
 private:
     void setButtons(bool browsing);
     void showTab(int bank);
     bool openBank(int bank, bool allColumns);
     void showPosition();
-    void fetchAll();
+    // Says why a write failed, on the status line and in a message.
+    void notWritten(const QString &what);
 
     BankTableModel *m_model = nullptr;
     QLabel *m_caption;

@@ -6,8 +6,6 @@
 
 #include <QAction>
 #include <QHeaderView>
-#include <QSqlError>
-#include <QSqlRecord>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -64,23 +62,20 @@ bool TalkGroupsEditor::load()
     if (!openDatabase())
         return false;
     m_model = new TalkgroupTableModel(this, database()->database());
-    m_model->setEditStrategy(QSqlTableModel::OnRowChange);
-    m_model->setTable(QStringLiteral("TALKGROUPS"));
-    m_model->setSort(m_model->fieldIndex(QStringLiteral("ID")), Qt::AscendingOrder);
-    if (m_model->fieldIndex(QStringLiteral("ID")) < 0 || !m_model->select()) {
-        const QString why = m_model->lastError().text();
-        warn(tr("The talkgroup table could not be opened:\n%1").arg(why.isEmpty() ? tr("no such table") : why));
+    m_model->setTable(QStringLiteral("TALKGROUPS"), QStringLiteral("ID"));
+    if (!m_model->select()) {
+        warn(tr("The talkgroup table could not be opened:\n%1").arg(m_model->lastError()));
         return false;
     }
     grid()->setModel(m_model);
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
 
     // The columns in the editor's order, each at its width.
     QHeaderView *header = grid()->horizontalHeader();
     const qreal dpi = logicalDpiX();
     for (int i = 0; i < columns().size(); ++i) {
         const int logical = m_model->fieldIndex(columns().at(i));
+        if (logical < 0)
+            continue;
         header->moveSection(header->visualIndex(logical), i);
         grid()->setColumnWidth(logical, Twips::toPixels(kColumnTwips[i], dpi));
     }
@@ -95,11 +90,19 @@ bool TalkGroupsEditor::load()
     return true;
 }
 
-void TalkGroupsEditor::reload(int row)
+void TalkGroupsEditor::placeCursor(int row)
 {
-    while (m_model->canFetchMore())
-        m_model->fetchMore();
     m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
+}
+
+void TalkGroupsEditor::reloadTable()
+{
+    if (!m_model)
+        return;
+    const int row = m_cursor.row();
+    if (!m_model->select())
+        warn(tr("The talkgroup table could not be read again:\n%1").arg(m_model->lastError()));
+    placeCursor(row);
 }
 
 bool TalkGroupsEditor::submitRow()
@@ -108,13 +111,17 @@ bool TalkGroupsEditor::submitRow()
         return true;
     const int row = m_cursor.row();
     if (m_model->submitAll()) {
-        reload(row);
+        announceWritten();
+        placeCursor(row);
         return true;
     }
-    const QString why = m_model->lastError().text();
-    m_model->revertAll();
-    reload(row);
-    warn(tr("The talkgroup was not saved: %1").arg(why));
+    // What was typed stays, and the cursor goes back to it, for the user to
+    // put right or try again.
+    int unsaved = 0;
+    while (unsaved < m_model->rowCount() && !m_model->isDirty(unsaved))
+        ++unsaved;
+    placeCursor(unsaved < m_model->rowCount() ? unsaved : row);
+    warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError()));
     return false;
 }
 
@@ -130,22 +137,18 @@ QString TalkGroupsEditor::pendingEditsText() const
 
 bool TalkGroupsEditor::savePendingEdits()
 {
-    if (m_model->submitAll()) {
-        reload(m_cursor.row());
-        return true;
-    }
-    // Kept as typed, for the user to put right.
-    warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError().text()));
-    return false;
+    return submitRow();
 }
 
 void TalkGroupsEditor::discardPendingEdits()
 {
     m_model->revertAll();
+    placeCursor(m_cursor.row());
 }
 
 void TalkGroupsEditor::addRow()
 {
+    commitOpenCell();
     if (!m_model || !submitRow())
         return;
     appendRow(m_model, QStringLiteral("ID"));
@@ -153,14 +156,14 @@ void TalkGroupsEditor::addRow()
 
 void TalkGroupsEditor::deleteRow()
 {
+    commitOpenCell();
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    m_model->removeRow(row);
-    if (!m_model->submitAll()) {
-        const QString why = m_model->lastError().text();
-        m_model->revertAll();
-        warn(tr("The talkgroup was not deleted: %1").arg(why));
-    }
-    reload(row);
+    // The one row goes; a change pending in another stays pending.
+    if (m_model->deleteRowNow(row))
+        announceWritten();
+    else
+        warn(tr("The talkgroup was not deleted: %1").arg(m_model->lastError()));
+    placeCursor(row);
 }

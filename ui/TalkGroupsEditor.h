@@ -32,9 +32,12 @@ protected:
     QString pendingEditsText() const override;
     bool savePendingEdits() override;
     void discardPendingEdits() override;
+    QString shownTable() const override { return QStringLiteral("TALKGROUPS"); }
+    void reloadTable() override;
 
 private:
-    void reload(int row);
+    // The cursor back on a row after the rows changed.
+    void placeCursor(int row);
 
     TalkgroupTableModel *m_model = nullptr;
 };

@@ -2,12 +2,12 @@
 
 #include "TestSupport.h"
 #include "data/ChannelDatabase.h"
+#include "data/RowTableModel.h"
 #include "link/Prompts.h"
 
 #include <QHeaderView>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSqlTableModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,11 +54,11 @@ struct Db
 inline QStringList visibleColumns(QTableView *grid)
 {
     QStringList names;
-    auto *model = static_cast<QSqlTableModel *>(grid->model());
+    auto *model = static_cast<RowTableModel *>(grid->model());
     for (int visual = 0; visual < model->columnCount(); ++visual) {
         const int logical = grid->horizontalHeader()->logicalIndex(visual);
         if (!grid->isColumnHidden(logical))
-            names << model->record().fieldName(logical);
+            names << model->fieldName(logical);
     }
     return names;
 }
