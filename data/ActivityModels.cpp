@@ -60,6 +60,17 @@ bool ActivityQueryModel::apply(const ActivityFilter &filter, QString *error)
     return true;
 }
 
+QVariant ActivityQueryModel::data(const QModelIndex &index, int role) const
+{
+    const QVariant value = QSqlQueryModel::data(index, role);
+    if (role != Qt::DisplayRole || value.isNull())
+        return value;
+    const QString column = record().fieldName(index.column());
+    if (column == QLatin1String("HEARD") || column == QLatin1String("LAST_HEARD"))
+        return TalkgroupActivityLog::localText(value.toString());
+    return value;
+}
+
 QString ActivityListModel::statement(const QString &where) const
 {
     return QStringLiteral("SELECT HEARD, ID, BANK FROM TALKGROUP_ACTIVITY") + where + QStringLiteral(" ORDER BY HEARD DESC");

@@ -17,10 +17,12 @@ struct ActivityFilter
 };
 
 // A query over the activity log under a filter; the subclasses say which.
+// Times are stored in UTC and shown in local time (HEARD, LAST_HEARD).
 class ActivityQueryModel : public QSqlQueryModel
 {
     Q_OBJECT
 public:
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     // Runs the query for the filter; false, with *error, when it fails.
     bool apply(const ActivityFilter &filter, QString *error);
     bool refresh(QString *error) { return apply(m_filter, error); }
