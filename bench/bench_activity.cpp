@@ -100,7 +100,7 @@ struct Rig
         QList<ScannerEngine::Talkgroup> stream;
         for (int i = 0; i < 50; ++i)
             stream.append({char('A' + i % 20), QStringLiteral("%1").arg(1000 + i * 37, 5, 10, QLatin1Char('0'))});
-        engine.setTalkgroups(stream, 40); // a new talkgroup every four turns or so
+        engine.setTalkgroups(stream, 200); // a new talkgroup every twenty turns or so
         engine.setMode(ScannerEngine::TrunkSearch);
         link.setOptions({19200, 1, false});
         QObject::connect(&session, &ScannerSession::talkgroupShown, &log, [this](const QString &id, QChar bank) {
@@ -250,7 +250,11 @@ int writeUnderLoad(const QString &folder, qint64 target)
     }
     const qint64 before = rig.log.rowsWritten();
     const qint64 loggedBefore = rig.fromLoop;
+    QTimer trickle; // a row every 5 ms beside the poll loop's
+    QObject::connect(&trickle, &QTimer::timeout, [&] { rig.log.record(QStringLiteral("777"), QLatin1Char('G')); });
+    trickle.start(kFeedMillis);
     runFor(kLockMillis);
+    trickle.stop();
     const QList<double> lockedGaps = rig.takeGaps();
     const int waiting = rig.log.queued();
     QSqlQuery(other.database()).exec(QStringLiteral("ROLLBACK"));

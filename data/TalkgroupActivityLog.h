@@ -43,8 +43,10 @@ public:
     // Pruning: the first batch this long after start(), then batches of
     // kPruneBatch rows kPruneGapMillis apart, and again once a day.
     static constexpr int kPruneDelayMillis = 5000;
-    static constexpr int kPruneBatch = 500;
-    static constexpr int kPruneGapMillis = 20;
+    // (A batch that fills the log to its next checkpoint takes the
+    // checkpoint's time too: batches stay small.)
+    static constexpr int kPruneBatch = 100;
+    static constexpr int kPruneGapMillis = 5;
     static constexpr int kPruneEveryMillis = 24 * 3600 * 1000;
     static constexpr int kCheckpointPages = 256;
     static constexpr int kJournalLimitBytes = 1024 * 1024;

@@ -4,6 +4,7 @@
 
 #include "SessionRig.h"
 #include "SimCommPort.h"
+#include "data/ActivityModels.h"
 #include "data/TalkgroupActivityLog.h"
 #include "link/LinkSettings.h"
 
@@ -263,16 +264,24 @@ void TestDatabaseLoad::walStaysSmall()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.db"));
     TalkgroupActivityLog log(path);
+    // The activity view open all the while, following the log.
+    ChannelDatabase view(path, QStringLiteral("view"));
+    QString error;
+    QVERIFY(view.open(&error));
+    ActivityListModel list(view.database());
     qint64 largest = 0;
     for (int i = 0; i < 10000; ++i) {
         log.record(QString::number(1000 + i % 300), QLatin1Char('C'));
         QVERIFY(log.flush());
-        if (i % 100 == 0)
+        if (i % 100 == 0) {
+            QVERIFY(list.apply({}, &error));
             largest = qMax(largest, QFileInfo(path + QStringLiteral("-wal")).size());
+        }
     }
     largest = qMax(largest, QFileInfo(path + QStringLiteral("-wal")).size());
     QCOMPARE(log.rowsWritten(), 10000);
     QVERIFY2(largest <= 2 * TalkgroupActivityLog::kJournalLimitBytes, qPrintable(QString::number(largest)));
+    QCOMPARE(list.rowCount(), ActivityQueryModel::kShownRows);
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseLoad)
