@@ -30,9 +30,9 @@ Q_LOGGING_CATEGORY(lcStartup, "orvendal.startup")
 
 namespace {
 // The lookups run between poll turns: a database another program holds
-// locked must not stall the display for long.
-constexpr int kLookupBusyMillis = 200;
-const QString kRetentionKey = QStringLiteral("Config/Activity_Retention_Days");
+// locked must not stall the display at all. A busy lookup is tried again
+// with the next reply.
+constexpr int kLookupBusyMillis = 0;
 } // namespace
 
 Startup::Startup(const CommandLine::RunOptions &options, QObject *parent)
@@ -131,17 +131,17 @@ void Startup::showFacePlate()
                                              [display](const QString &text) { display->setProblemLine(text); });
     m_session = std::make_unique<ScannerSession>(
         SessionWiring{m_port.get(), m_store.get(), display, m_aux.get(), m_lookups.get()});
-    // The call log, opened (and the database made or healed) now; a file it
-    // cannot open leaves the faceplate as it is (the lookups say the problem
-    // on the status line).
+    // The talkgroup log's writer opens the file when it first writes; old
+    // activity is pruned in the background once the faceplate runs. While
+    // the file is busy or failing the status line says so.
     m_activity = std::make_unique<TalkgroupActivityLog>(databasePath);
-    bool retentionOk = false;
-    int retentionDays = m_store->value(kRetentionKey).toInt(&retentionOk);
-    if (!retentionOk)
-        retentionDays = TalkgroupActivityLog::kDefaultRetentionDays;
-    QString error;
-    if (!m_activity->open(retentionDays, &error))
-        qCWarning(lcDatabase) << "activity log not available:" << error;
+    QString warning;
+    const int retentionDays = LinkSettings::activityRetentionDays(
+        *m_store, TalkgroupActivityLog::kDefaultRetentionDays, TalkgroupActivityLog::kMaxRetentionDays, &warning);
+    if (!warning.isEmpty())
+        qCWarning(lcStartup).noquote() << warning;
+    m_activity->start(retentionDays);
+    connect(m_activity.get(), &TalkgroupActivityLog::problem, display, &DisplayModel::setProblemLine);
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());

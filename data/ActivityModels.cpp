@@ -40,7 +40,7 @@ bool ActivityQueryModel::apply(const ActivityFilter &filter, QString *error)
 {
     m_filter = filter;
     QVariantList values;
-    const QString sql = statement(whereClause(filter, &values));
+    const QString sql = statement(whereClause(filter, &values)) + QStringLiteral(" LIMIT %1").arg(kShownRows);
     QSqlQuery q(m_db);
     if (!q.prepare(sql)) {
         *error = q.lastError().text();
@@ -53,11 +53,57 @@ bool ActivityQueryModel::apply(const ActivityFilter &filter, QString *error)
         return false;
     }
     setQuery(std::move(q));
+    while (canFetchMore())
+        fetchMore(); // to the end: the read is over
     if (lastError().isValid()) {
         *error = lastError().text();
         return false;
     }
     return true;
+}
+
+bool ActivityQueryModel::exportCsv(QIODevice *out, QString *error) const
+{
+    QVariantList values;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(statement(whereClause(m_filter, &values)))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    for (const QVariant &v : std::as_const(values))
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    const QSqlRecord header = q.record();
+    QStringList names;
+    for (int c = 0; c < header.count(); ++c)
+        names << header.fieldName(c);
+    bool ok = out->write(ActivityCsv::record(names)) >= 0;
+    while (ok && q.next()) {
+        QStringList fields;
+        for (int c = 0; c < header.count(); ++c)
+            fields << (q.isNull(c) ? QString() : q.value(c).toString());
+        ok = out->write(ActivityCsv::record(fields)) >= 0;
+    }
+    if (!ok)
+        *error = out->errorString();
+    else if (q.lastError().isValid())
+        *error = q.lastError().text();
+    return ok && !q.lastError().isValid();
+}
+
+QVariant ActivityQueryModel::data(const QModelIndex &index, int role) const
+{
+    const QVariant value = QSqlQueryModel::data(index, role);
+    if (role != Qt::DisplayRole || value.isNull())
+        return value;
+    const QString column = record().fieldName(index.column());
+    if (column == QLatin1String("HEARD") || column == QLatin1String("LAST_HEARD"))
+        return TalkgroupActivityLog::localText(value.toString());
+    return value;
 }
 
 QString ActivityListModel::statement(const QString &where) const
@@ -92,6 +138,8 @@ QByteArray ActivityCsv::record(const QStringList &fields)
 
 bool ActivityCsv::write(QSqlQueryModel *model, QIODevice *out, QString *error)
 {
+    if (const auto *activity = qobject_cast<const ActivityQueryModel *>(model))
+        return activity->exportCsv(out, error);
     while (model->canFetchMore())
         model->fetchMore();
     const QSqlRecord header = model->record();

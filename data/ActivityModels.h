@@ -17,12 +17,22 @@ struct ActivityFilter
 };
 
 // A query over the activity log under a filter; the subclasses say which.
+// Times are stored in UTC and shown in local time (HEARD, LAST_HEARD).
+// The model holds at most kShownRows rows, all fetched at once, so that it
+// never keeps a read open on the file (an open read stops the write-ahead
+// log from starting over, and it would grow while the view is open); the
+// export has every row.
 class ActivityQueryModel : public QSqlQueryModel
 {
     Q_OBJECT
 public:
+    static constexpr int kShownRows = 5000;
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     // Runs the query for the filter; false, with *error, when it fails.
     bool apply(const ActivityFilter &filter, QString *error);
+    // Every row under the filter, with the header, as CSV records in UTF-8.
+    bool exportCsv(QIODevice *out, QString *error) const;
     bool refresh(QString *error) { return apply(m_filter, error); }
     const ActivityFilter &filter() const { return m_filter; }
 
@@ -69,6 +79,7 @@ namespace ActivityCsv {
 // One RFC 4180 record: fields quoted where they hold a quote, a comma or a
 // line break; ended by CR LF.
 QByteArray record(const QStringList &fields);
-// Every row of the model (all of them fetched) with its header, in UTF-8.
+// Every row of the model (all of them fetched; for an activity model every
+// row under its filter) with its header, in UTF-8.
 bool write(QSqlQueryModel *model, QIODevice *out, QString *error);
 } // namespace ActivityCsv

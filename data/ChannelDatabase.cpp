@@ -17,15 +17,6 @@ Q_LOGGING_CATEGORY(lcDatabase, "orvendal.database")
 
 namespace {
 
-// SQLITE_BUSY or SQLITE_LOCKED, extended codes included: another connection
-// holds the lock.
-bool isBusy(const QSqlError &error)
-{
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-    return ok && (code == 5 || code == 6);
-}
-
 QString textOf(const QVariant &v)
 {
     return v.isNull() ? QString() : v.toString();
@@ -40,6 +31,14 @@ struct ChannelDatabase::Queries
     std::optional<QSqlQuery> talkgroup;
     std::optional<QSqlQuery> addTalkgroup;
 };
+
+bool ChannelDatabase::isBusy(const QSqlError &error)
+{
+    // Extended codes included.
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 5 || code == 6);
+}
 
 QString ChannelDatabase::bankTableName(int bank)
 {
@@ -77,6 +76,7 @@ bool ChannelDatabase::isOpen() const
 
 bool ChannelDatabase::open(QString *error)
 {
+    m_lastFailureBusy = false;
     if (isOpen())
         return true;
     const bool existed = QFileInfo::exists(m_path);
@@ -84,6 +84,7 @@ bool ChannelDatabase::open(QString *error)
         *error = QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(QFileInfo(m_path).absolutePath()));
         return false;
     }
+    bool opened = false;
     {
         QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
                                                                 : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
@@ -91,22 +92,24 @@ bool ChannelDatabase::open(QString *error)
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMillis));
         if (!db.open()) {
             *error = db.lastError().text();
-            close();
-            return false;
+        } else {
+            // Reading the schema tells a SQLite file from anything else.
+            QSqlQuery probe(db);
+            opened = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            if (!opened) {
+                m_lastFailureBusy = isBusy(probe.lastError());
+                *error = QStringLiteral("%1 is not a usable database: %2")
+                             .arg(QDir::toNativeSeparators(m_path), probe.lastError().text());
+            }
         }
-        // Reading the schema tells a SQLite file from anything else.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            *error = QStringLiteral("%1 is not a usable database: %2")
-                         .arg(QDir::toNativeSeparators(m_path), probe.lastError().text());
-            probe.finish();
-            close();
-            return false;
-        }
+    }
+    if (!opened) {
+        close(); // with no handle of the connection left
+        return false;
     }
     // A new or zero-length file gets its tables, an older one is migrated, a
     // newer one is refused. A file that was there before is never removed.
-    if (!DatabaseSchema::prepare(database(), m_path, error)) {
+    if (!DatabaseSchema::prepare(database(), m_path, error, &m_lastFailureBusy)) {
         close();
         if (!existed)
             QFile::remove(m_path);
@@ -149,6 +152,7 @@ bool ChannelDatabase::run(QSqlQuery *q, const QVariantList &values, QString *err
     if (q->exec())
         return true;
     *error = q->lastError().text();
+    m_lastFailureBusy = isBusy(q->lastError());
     return false;
 }
 

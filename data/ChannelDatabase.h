@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -30,6 +31,8 @@ public:
     static QString bankTableName(int bank);
     // The bank holding an absolute channel 1..1000 (1..50 in bank 1); 0 outside.
     static int bankOfChannel(int channel);
+    // SQLITE_BUSY or SQLITE_LOCKED: another connection holds the file locked.
+    static bool isBusy(const QSqlError &error);
 
     // path: the database file. connectionName: a name of its own per user of
     // the file (the lookups, a transfer, an editor). busyMillis: how long a
@@ -74,8 +77,8 @@ public:
     // the bank) is left exactly as it is; *otherRows says how many there are.
     // On failure the table is left as it was.
     bool storeBank(int bank, const QList<ChannelRecord> &channels, int *otherRows, QString *error);
-    // Whether the last storeBank failed only because another connection held
-    // the database locked, so that trying again later may work.
+    // Whether the last open, lookup or storeBank failed only because another
+    // connection held the database locked, so that trying again later may work.
     bool lastFailureWasBusy() const { return m_lastFailureBusy; }
     // The frequency a restore types for each channel of a bank (the first row
     // of a channel where there are several), as Frequency::restoreText gives
@@ -87,7 +90,7 @@ private:
     // The statement in the slot, prepared on first use; null (with *error)
     // when it cannot be.
     QSqlQuery *prepared(std::optional<QSqlQuery> &slot, const QString &sql, QString *error);
-    static bool run(QSqlQuery *query, const QVariantList &values, QString *error);
+    bool run(QSqlQuery *query, const QVariantList &values, QString *error);
 
     QString m_path;
     QString m_connection;

@@ -16,35 +16,38 @@ static void initSchemaResource()
 
 namespace {
 
-int userVersion(QSqlDatabase db, bool *ok)
+int userVersion(QSqlDatabase db, bool *ok, bool *busy)
 {
     QSqlQuery q(db);
     *ok = q.exec(QStringLiteral("PRAGMA user_version")) && q.next();
+    if (!*ok)
+        *busy = ChannelDatabase::isBusy(q.lastError());
     return *ok ? q.value(0).toInt() : 0;
 }
 
 // Runs the statements in one transaction; on failure nothing of them stays.
-bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *error)
+bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *error, bool *busy)
 {
-    if (!db.transaction()) {
-        *error = db.lastError().text();
+    auto fail = [&](const QSqlError &e) {
+        *error = e.text();
+        *busy = ChannelDatabase::isBusy(e);
+        db.rollback();
         return false;
-    }
+    };
+    // The write lock first, so that a busy file fails before any work.
     QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return fail(q.lastError());
     for (const QString &statement : statements) {
         if (!q.exec(statement)) {
-            *error = q.lastError().text();
+            const QSqlError e = q.lastError();
             q.finish();
-            db.rollback();
-            return false;
+            return fail(e);
         }
     }
     q.finish();
-    if (!db.commit()) {
-        *error = db.lastError().text();
-        db.rollback();
-        return false;
-    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail(q.lastError());
     return true;
 }
 
@@ -102,13 +105,20 @@ QStringList DatabaseSchema::statements(QString *error)
 
 QStringList DatabaseSchema::activityStatements()
 {
-    // HEARD: local date and time, ISO 8601 with milliseconds, so that text
-    // order is time order.
+    // HEARD: ISO 8601 with milliseconds, so that text order is time order
+    // (in UTC with "Z" from version 3 on).
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS TALKGROUP_ACTIVITY (ID TEXT NOT NULL, BANK TEXT, HEARD TEXT NOT NULL)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS TALKGROUP_ACTIVITY_HEARD ON TALKGROUP_ACTIVITY (HEARD)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS TALKGROUP_ACTIVITY_ID ON TALKGROUP_ACTIVITY (ID, HEARD)"),
     };
+}
+
+QStringList DatabaseSchema::utcStatements()
+{
+    const QString utc = QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', HEARD, 'utc')");
+    return {QStringLiteral("UPDATE TALKGROUP_ACTIVITY SET HEARD = %1 WHERE HEARD NOT LIKE '%Z' AND %1 IS NOT NULL")
+                .arg(utc)};
 }
 
 QStringList DatabaseSchema::tableNames()
@@ -120,10 +130,20 @@ QStringList DatabaseSchema::tableNames()
     return names;
 }
 
-bool DatabaseSchema::prepare(QSqlDatabase db, const QString &path, QString *error)
+bool DatabaseSchema::prepare(QSqlDatabase db, const QString &path, QString *error, bool *busy)
 {
+    bool notBusy = false;
+    if (!busy)
+        busy = &notBusy;
+    *busy = false;
+    if (statements().isEmpty()) {
+        // Never stamp a version on a file without its tables.
+        *error = QStringLiteral("the program's table definitions cannot be read; %1 is left as it is")
+                     .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     bool ok = false;
-    const int version = userVersion(db, &ok);
+    const int version = userVersion(db, &ok, busy);
     if (!ok) {
         *error = QStringLiteral("%1 is not a usable database: %2").arg(QDir::toNativeSeparators(path), db.lastError().text());
         return false;
@@ -139,13 +159,13 @@ bool DatabaseSchema::prepare(QSqlDatabase db, const QString &path, QString *erro
     if (db.tables().isEmpty())
         QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL")); // a new file
     for (int from = version; from < kVersion; ++from) {
-        if (!migrate(db, from, error))
+        if (!migrate(db, from, error, busy))
             return false;
     }
-    return createMissing(db, error);
+    return createMissing(db, error, busy);
 }
 
-bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error)
+bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error, bool *busy)
 {
     QStringList step;
     switch (from) {
@@ -159,14 +179,17 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error)
     case 1:
         step = activityStatements();
         break;
+    case 2:
+        step = utcStatements();
+        break;
     default:
         break;
     }
     step << QStringLiteral("PRAGMA user_version=%1").arg(from + 1);
-    return runInTransaction(db, step, error);
+    return runInTransaction(db, step, error, busy);
 }
 
-bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error)
+bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error, bool *busy)
 {
     const QStringList present = db.tables();
     bool missing = false;
@@ -177,7 +200,7 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error)
     const QStringList tables = statements(error);
     if (tables.isEmpty())
         return false;
-    if (!runInTransaction(db, tables + activityStatements(), error))
+    if (!runInTransaction(db, tables + activityStatements(), error, busy))
         return false;
     // Every table must be there now, else the file is not one to work on.
     const QStringList made = db.tables();

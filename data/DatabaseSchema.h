@@ -13,7 +13,7 @@ class DatabaseSchema
 {
 public:
     // PRAGMA user_version of a file this program writes.
-    static constexpr int kVersion = 2;
+    static constexpr int kVersion = 3;
 
     // The statements that create every table (each "IF NOT EXISTS"); none,
     // with *error, when the definitions built into the program cannot be read.
@@ -23,16 +23,21 @@ public:
     static void setDefinitionFile(const QString &path);
     // Version 2: the talkgroup activity log, one row per talkgroup shown.
     static QStringList activityStatements();
+    // Version 3: activity times in UTC. Rows of version 2 hold local time
+    // without an offset; they are turned into UTC as the system's time zone
+    // has them. A time that cannot be read is left as it is.
+    static QStringList utcStatements();
     // The tables a complete database holds.
     static QStringList tableNames();
 
     // Brings the open database at path up to kVersion. False, with *error,
     // when it cannot be (a newer file, a failing write); nothing is then
-    // left half done.
-    static bool prepare(QSqlDatabase db, const QString &path, QString *error);
+    // left half done. *busy (when given) tells whether it failed only
+    // because another connection held the file locked.
+    static bool prepare(QSqlDatabase db, const QString &path, QString *error, bool *busy = nullptr);
 
 private:
     static QString s_file;
-    static bool migrate(QSqlDatabase db, int from, QString *error);
-    static bool createMissing(QSqlDatabase db, QString *error);
+    static bool migrate(QSqlDatabase db, int from, QString *error, bool *busy);
+    static bool createMissing(QSqlDatabase db, QString *error, bool *busy);
 };

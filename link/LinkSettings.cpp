@@ -3,6 +3,9 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 const QString kPortPrompt = QStringLiteral("Enter a COM port 1 thru 4");
@@ -185,6 +188,32 @@ bool LinkSettings::overlapTransfers(QSettings &settings)
 bool LinkSettings::setOverlapTransfers(QSettings &settings, bool on)
 {
     return store(settings, QLatin1String(kOverlapKey), on);
+}
+
+int LinkSettings::activityRetentionDays(QSettings &settings, int defaultDays, int maxDays, QString *warning)
+{
+    const QString text = settings.value(QLatin1String(kRetentionKey)).toString().trimmed();
+    if (text.isEmpty())
+        return defaultDays;
+    static const QRegularExpression whole(QStringLiteral("^([-+]?)0*(\\d+)$"));
+    const QRegularExpressionMatch m = whole.match(text);
+    if (!m.hasMatch()) {
+        *warning = QStringLiteral("%1 \"%2\" is not a number of days; %3 is used")
+                       .arg(QLatin1String(kRetentionKey), text)
+                       .arg(defaultDays);
+        return defaultDays;
+    }
+    // More digits than any day count: as many as can be.
+    qint64 days = m.captured(2).size() > 12 ? std::numeric_limits<qint64>::max() / 2 : m.captured(2).toLongLong();
+    if (m.captured(1) == QLatin1String("-"))
+        days = -days;
+    const int used = int(std::clamp<qint64>(days, 0, maxDays));
+    if (used != days)
+        *warning = QStringLiteral("%1 %2 is out of range (0 to %3 days); %4 is used")
+                       .arg(QLatin1String(kRetentionKey), text)
+                       .arg(maxDays)
+                       .arg(used);
+    return used;
 }
 
 QString LinkSettings::openedMessage() const

@@ -62,6 +62,12 @@ public:
     static bool overlapTransfers(QSettings &store);
     static bool setOverlapTransfers(QSettings &store, bool on);
 
+    // Days of talkgroup activity kept ("Activity_Retention_Days"; 0 keeps
+    // all): defaultDays when none is stored. A value that is not a whole
+    // number, or one outside 0..maxDays, is brought into range, and
+    // *warning says so.
+    static int activityRetentionDays(QSettings &store, int defaultDays, int maxDays, QString *warning);
+
     // Status-line messages.
     QString openedMessage() const;
     QString reopenedMessage() const;
@@ -74,6 +80,7 @@ public:
     static constexpr const char *kPortKey = "Config/Com_Port";
     static constexpr const char *kSpeedKey = "Config/Com_Speed";
     static constexpr const char *kOverlapKey = "Config/Overlap_Transfers";
+    static constexpr const char *kRetentionKey = "Config/Activity_Retention_Days";
 
 private:
     bool askPortUntilValid(const PromptFn &ask);

@@ -25,6 +25,8 @@ TalkgroupReply TalkgroupReply::decode(const QString &line)
         r.kind = Kind::DisplayOn;
         return r;
     }
+    if (!line.startsWith(QLatin1String("ID")))
+        return r; // an "I" line of some other shape: noise
     const QChar letter = replyCharAt(line, 4);
     if (letter == QLatin1Char('E')) {
         r.kind = Kind::NoTalkgroup;

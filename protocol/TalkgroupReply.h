@@ -5,9 +5,10 @@
 // The scanner's answer to "ID": "IDF" (talkgroup display off), "IDN" (on),
 // "E" at position 4 for no talkgroup, otherwise the bank letter ("A" to "T"
 // for banks 1 to 20) at 4 and the talkgroup ID from 6 on, with leading zeros.
-// A reply whose ID does not look like a talkgroup ID (a digit first, then
-// digits and "-" as in fleet-subfleet IDs, at most 12 characters) is
-// Unrecognised: line noise must never be shown or logged as a talkgroup.
+// Every one of them begins with "ID". A line that does not (line noise such
+// as "I##C#5151"), or whose ID is not digits and "-" (a digit first, at most
+// 12 characters, as in fleet-subfleet IDs), is Unrecognised: it must never
+// be shown or logged as a talkgroup.
 struct TalkgroupReply
 {
     enum class Kind { DisplayOff, DisplayOn, NoTalkgroup, Talkgroup, Unrecognised };

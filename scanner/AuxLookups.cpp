@@ -3,15 +3,12 @@
 #include "scanner/AuxDisplayModel.h"
 #include "link/LinkSettings.h"
 #include "data/ChannelDatabase.h"
-
-const QString AuxLookups::kUnknown = QStringLiteral("Unknown");
-const QString AuxLookups::kAutoAdded = QStringLiteral("Auto-Added by Orvendal");
+#include "data/TalkgroupActivityLog.h"
 
 AuxLookups::AuxLookups(AuxDisplayModel *aux, ChannelDatabase *db, std::function<void(const QString &)> report)
     : m_aux(aux)
     , m_db(db)
     , m_report(std::move(report))
-    , m_clock([] { return QDateTime::currentDateTime(); })
 {
 }
 
@@ -41,16 +38,20 @@ void AuxLookups::lookupChannel(const QString &channelText, const QString &freque
     if (!m_aux->isVisible())
         return;
     const QString freqLine = QStringLiteral("FREQ: ") + frequencyText;
-    if (m_aux->line(1) == freqLine)
+    if (m_aux->line(1) == freqLine && !m_channelPending)
         return;
     m_aux->setLine(1, freqLine);
+    m_channelPending = false;
     const int channel = LinkSettings::leadingNumber(channelText);
     if (ChannelDatabase::bankOfChannel(channel) == 0)
         return; // not a channel number: nothing to look up
     std::optional<ChannelDatabase::ChannelNotes> row;
     QString error;
     if (!m_db->lookupChannel(channel, &row, &error)) {
-        failed(error);
+        if (m_db->lastFailureWasBusy())
+            m_channelPending = true; // another program has the file: next time
+        else
+            failed(error);
         return;
     }
     worked();
@@ -62,7 +63,7 @@ void AuxLookups::lookupChannel(const QString &channelText, const QString &freque
     }
 }
 
-void AuxLookups::lookupTalkgroup(const QString &currentTalkgroup)
+void AuxLookups::lookupTalkgroup(const QString &currentTalkgroup, bool confirmed)
 {
     const QString idLine = QStringLiteral("Talkgroup ID: ") + currentTalkgroup;
     if (m_aux->line(1) == idLine)
@@ -70,12 +71,13 @@ void AuxLookups::lookupTalkgroup(const QString &currentTalkgroup)
     std::optional<ChannelDatabase::Talkgroup> row;
     QString error;
     if (!m_db->lookupTalkgroup(currentTalkgroup, &row, &error)) {
-        failed(error);
-        return;
+        if (!m_db->lastFailureWasBusy())
+            failed(error);
+        return; // a busy file: the next reply tries again
     }
+    worked();
     const bool visible = m_aux->isVisible();
     if (row) {
-        worked();
         if (visible) {
             m_aux->setLine(1, QStringLiteral("Talkgroup ID: ") + row->id);
             m_aux->setLine(2, row->city);
@@ -84,19 +86,14 @@ void AuxLookups::lookupTalkgroup(const QString &currentTalkgroup)
         }
         return;
     }
-    if (currentTalkgroup.isEmpty())
+    if (currentTalkgroup.isEmpty() || !confirmed)
         return;
-    const ChannelDatabase::Talkgroup added{currentTalkgroup, kUnknown, kUnknown, kAutoAdded};
-    if (!m_db->addTalkgroup(added, m_clock(), &error)) {
-        failed(error);
-        return;
-    }
-    worked();
+    // New, and being added to the table by the talkgroup log.
     if (visible)
         m_aux->setLine(1, idLine);
-    m_aux->setLine(2, kUnknown);
+    m_aux->setLine(2, TalkgroupActivityLog::kUnknown);
     if (visible) {
-        m_aux->setLine(3, kUnknown);
-        m_aux->setLine(4, kAutoAdded);
+        m_aux->setLine(3, TalkgroupActivityLog::kUnknown);
+        m_aux->setLine(4, TalkgroupActivityLog::kAutoAdded);
     }
 }

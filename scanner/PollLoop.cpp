@@ -251,6 +251,8 @@ void PollLoop::handleTalkgroup(const QString &r)
     case TalkgroupReply::Kind::DisplayOn:
         break;
     case TalkgroupReply::Kind::NoTalkgroup:
+        if (agreed(QStringLiteral("E")))
+            m_loggedTalkgroup.clear(); // the showing is over for the log
         // Keep asking, so the next talkgroup is shown and logged when it comes.
         clearDisplay();
         m_w.display->showTrunkSearchTemplate();
@@ -265,6 +267,13 @@ void PollLoop::handleTalkgroup(const QString &r)
         m_nextQuery = Command::kQueryModulation;
         break;
     }
+}
+
+bool PollLoop::agreed(const QString &heard)
+{
+    m_agreeing = heard == m_lastTalkgroupReply ? m_agreeing + 1 : 1;
+    m_lastTalkgroupReply = heard;
+    return m_agreeing >= kAgreeingReplies;
 }
 
 void PollLoop::showTalkgroup(const TalkgroupReply &reply)
@@ -283,11 +292,15 @@ void PollLoop::showTalkgroup(const TalkgroupReply &reply)
     const QString marker = QString(qMin(n, kBlanks), QLatin1Char(' ')) + (reply.bank >= 10 ? QStringLiteral("__") : QStringLiteral("_"));
     display->setText(DisplayModel::ACTIVEBANK, marker + m_bankLetter + QLatin1Char(' ') + QString::number(reply.bank)
                                                    + QLatin1Char(' ') + QString::number(n));
-    const bool changed = m_state->currentTalkgroup != reply.id;
     m_state->currentTalkgroup = reply.id;
     display->setText(DisplayModel::FREQ, reply.id);
-    m_w.lookups->lookupTalkgroup(reply.id);
-    if (changed && !reply.id.isEmpty())
+    // Logged once the replies agree, and once for each showing.
+    const QString heard = m_bankLetter + reply.id;
+    const bool confirmed = agreed(heard) && heard != m_loggedTalkgroup;
+    if (confirmed)
+        m_loggedTalkgroup = heard;
+    m_w.lookups->lookupTalkgroup(reply.id, confirmed);
+    if (confirmed)
         emit talkgroupShown(reply.id, m_bankLetter);
 }
 
@@ -305,6 +318,11 @@ void PollLoop::handleMode(const QString &r)
         return;
     }
     clearDisplay();
+    if (*mode != m_state->mode) {
+        m_lastTalkgroupReply.clear();
+        m_agreeing = 0;
+        m_loggedTalkgroup.clear();
+    }
     switch (*mode) {
     case ScannerMode::Scan:
         display->showScanTemplate();

@@ -30,6 +30,13 @@ public:
     static constexpr int kTrunkStallTurns = 50;
     // Nothing at all received for this long is a link gone quiet.
     static constexpr int kQuietMillis = 5000;
+    // The talkgroup log takes a talkgroup as heard (or gone) only once this
+    // many talkgroup replies in a row agree, so that line noise never becomes
+    // a talkgroup: on a line with 1 % of its bytes garbled, two replies
+    // garbled alike in a row come up every half hour or so; three, hardly
+    // ever. In the "ID" / "RM" cycle a talkgroup is logged four poll turns
+    // after its first reply.
+    static constexpr int kAgreeingReplies = 3;
 
     // A run works on the session's port, display and lookups, and keeps the
     // session's state current.
@@ -58,8 +65,10 @@ public:
     qint64 queriesSent() const { return m_queries; }
 
 signals:
-    // The display started showing another talkgroup (the session's
-    // currentTalkgroup changed); bankLetter is the trunk bank it came in on.
+    // The display started showing a talkgroup, now confirmed by the next
+    // talkgroup replies (kAgreeingReplies in a row with the same bank letter
+    // and ID); bankLetter is the trunk bank it came in on. Once for each
+    // showing: again when the same talkgroup comes back after it was gone.
     void talkgroupShown(const QString &id, QChar bankLetter);
     // Nothing was received for kQuietMillis; then, once, the first bytes after it.
     void quiet();
@@ -69,6 +78,9 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    // Counts a talkgroup reply ("C123", or "E" for none); true once
+    // kAgreeingReplies in a row have said the same.
+    bool agreed(const QString &heard);
     void readLine();
     void clearDisplay();
     void handleSquelch(const QString &r);
@@ -98,4 +110,10 @@ private:
     qint64 m_queries = 0;
     qint64 m_trunkQueryTurn = 0; // the turn that last sent "ID", "RM" or "IDN"
     int m_silentTurns = 0;       // turns in a row that received nothing
+    // What the talkgroup replies say, for the log: a showing ends with
+    // another talkgroup, with kAgreeingReplies no-talkgroup replies in a row,
+    // or with a change of mode.
+    QString m_lastTalkgroupReply; // bank letter and ID ("C123"), "E" for none
+    int m_agreeing = 0;           // talkgroup replies in a row that said it
+    QString m_loggedTalkgroup;    // the showing logged last; empty when it ended
 };

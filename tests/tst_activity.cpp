@@ -1,5 +1,5 @@
-// The talkgroup activity log: what the poll loop hands it, how it is stored,
-// pruned and filtered; and the serial monitor's record of the link.
+// The talkgroup activity log: what the poll loop hands it, how it is stored
+// and filtered; and the serial monitor's record of the link.
 
 #include "SessionRig.h"
 #include "SimCommPort.h"
@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <ctime>
 
 namespace {
 
@@ -35,7 +37,33 @@ QStringList column(QSqlQueryModel &model, int col)
     return values;
 }
 
+int count(QSqlDatabase db, const QString &sql)
+{
+    QSqlQuery q(db);
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
 const QDateTime kNoon(QDate(2026, 5, 4), QTime(12, 0));
+
+// A database file of an older version: its tables as they were then.
+void makeOldFile(const QString &path, int version, const QStringList &extra)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QStringList statements = DatabaseSchema::statements();
+        if (version >= 2)
+            statements << DatabaseSchema::activityStatements();
+        for (const QString &statement : statements + extra)
+            QVERIFY2(q.exec(statement), qPrintable(statement));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version=%1").arg(version)));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+}
 
 } // namespace
 
@@ -43,17 +71,85 @@ class TestActivity : public QObject
 {
     Q_OBJECT
 private slots:
-    void oneRowPerTalkgroupChange();
-    void olderFileGainsTheTable();
-    void retentionPrunesAtOpen();
-    void lockedFileKeepsRowsForLater();
+    void initTestCase();
+    void oneRowPerShowing();
+    void heardClearedAndHeardAgain();
+    void olderFilesAreMigrated();
     void filterAndSummary();
+    void repeatedHourKeepsItsOrder();
     void csvRecords();
     void tapRecordsOnlyWhileOn();
     void tapRingIsBounded();
 };
 
-void TestActivity::oneRowPerTalkgroupChange()
+void TestActivity::initTestCase()
+{
+    // A zone with summer time, so that local and UTC times differ and the
+    // hour when the clocks go back is there.
+    qputenv("TZ", "EST5EDT,M3.2.0,M11.1.0");
+    tzset();
+}
+
+void TestActivity::oneRowPerShowing()
+{
+    SessionRig rig;
+    rig.parts.log.setFlushDelay(1);
+    ChannelDatabase check(rig.databasePath(), QStringLiteral("check"));
+    auto rows = [&] {
+        rig.parts.log.flush();
+        QString error;
+        return check.open(&error) ? activityRows(check.database()) : QStringList{error};
+    };
+    rig.enterMode(ScannerMode::TrunkSearch);
+    // A reply is shown at once but is not yet a talkgroup heard: the next
+    // replies agreeing make it one, four poll turns later.
+    QCOMPARE(rig.reply(QStringLiteral("ID C 00123")), QStringLiteral("RM"));
+    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("123"));
+    QVERIFY(rig.aux().line(2).isEmpty()); // cleared by the trunk template, not "Unknown"
+    QCOMPARE(rig.reply(QStringLiteral("RM NFM")), QStringLiteral("ID"));
+    QCOMPARE(rig.reply(QStringLiteral("ID C 00123")), QStringLiteral("RM"));
+    QCOMPARE(rig.reply(QStringLiteral("RM NFM")), QStringLiteral("ID"));
+    QVERIFY(rows().isEmpty());
+    QVERIFY(rig.aux().line(2).isEmpty());
+    QCOMPARE(rig.reply(QStringLiteral("ID C 00123")), QStringLiteral("RM"));
+    QCOMPARE(rig.aux().line(2), TalkgroupActivityLog::kUnknown);
+    QCOMPARE(rows(), QStringList{QStringLiteral("123/C")});
+
+    // Held, with garbled replies and stray no-talkgroup replies among the
+    // real ones: still one showing.
+    for (const char *line : {"ID C 00123", "ID C 00128", "ID C 00128", "ID C 00123", "ID E 00123", "ID E 00123",
+                             "ID C 00123", "ID G 00123", "ID C 00123", "ID C 00123"}) {
+        rig.reply(QString::fromLatin1(line));
+        rig.reply(QStringLiteral("RM NFM"));
+    }
+    QCOMPARE(rows(), QStringList{QStringLiteral("123/C")});
+
+    // Another talkgroup, then the first again: a row each.
+    auto thrice = [&rig](const char *line) {
+        for (int i = 0; i < PollLoop::kAgreeingReplies; ++i)
+            rig.reply(QString::fromLatin1(line));
+    };
+    thrice("ID L 04711");
+    thrice("ID C 00123");
+    QCOMPARE(rows(), QStringList({"123/C", "4711/L", "123/C"}));
+    // Gone (the display cleared) and heard again: another row.
+    thrice("ID ERR");
+    thrice("ID C 00123");
+    // A change of mode ends the showing; a key's acknowledgement does not.
+    rig.reply(QStringLiteral("MD09"));
+    thrice("ID C 00123");
+    rig.reply(QStringLiteral("MD11"));
+    rig.reply(QStringLiteral("MD09"));
+    thrice("ID C 00123");
+    QCOMPARE(rows(), QStringList({"123/C", "4711/L", "123/C", "123/C", "123/C"}));
+    // Each talkgroup is in TALKGROUPS once.
+    QCOMPARE(count(check.database(), QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 2);
+    QCOMPARE(count(check.database(), QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '4711' AND CITY = "
+                                                    "'Unknown' AND NOTES = 'Auto-Added by Orvendal'")),
+             1);
+}
+
+void TestActivity::heardClearedAndHeardAgain()
 {
     TempSettings store;
     store->setValue("Config/Com_Port", "1");
@@ -63,13 +159,11 @@ void TestActivity::oneRowPerTalkgroupChange()
     qint64 now = 0;
     port.engine().setClock([&now] { return now; });
     port.engine().setMode(ScannerEngine::TrunkSearch);
-    port.engine().setTalkgroups({{'C', QStringLiteral("00123")}, {'L', QStringLiteral("04711")}}, 1000);
+    port.engine().setTalkgroups({{'C', QStringLiteral("00123")}, {0, {}}, {'C', QStringLiteral("00123")},
+                                 {'L', QStringLiteral("04711")}},
+                                1000);
     SessionParts parts(&port, store.store.get(), path);
-    TalkgroupActivityLog log(path);
-    log.setFlushDelay(5);
-    QString error;
-    QVERIFY2(log.open(90, &error), qPrintable(error));
-    connect(&parts.session, &ScannerSession::talkgroupShown, &log, &TalkgroupActivityLog::record);
+    parts.log.setFlushDelay(5);
     ScriptedPrompt none;
     parts.session.setPrompt(none.fn());
     QVERIFY(port.open());
@@ -79,104 +173,55 @@ void TestActivity::oneRowPerTalkgroupChange()
     QTRY_COMPARE(parts.display.text(DisplayModel::FREQ), QStringLiteral("123"));
     const qint64 turnsThen = parts.session.pollLoop()->turns();
     QTRY_VERIFY(parts.session.pollLoop()->turns() > turnsThen + 30);
-    QTRY_COMPARE(log.rowsWritten(), 1);
-    // The stream moves on: 4711, then 123 again.
+    QTRY_COMPARE(parts.log.rowsWritten(), 1);
+    // The talkgroup ends (the display is cleared), comes back, then another.
     now = 1000;
-    QTRY_COMPARE(parts.display.text(DisplayModel::FREQ), QStringLiteral("4711"));
+    QTRY_COMPARE(parts.display.text(DisplayModel::FREQ), QStringLiteral("    -- --- "));
     now = 2000;
-    QTRY_COMPARE(parts.display.text(DisplayModel::FREQ), QStringLiteral("123"));
+    QTRY_COMPARE(parts.log.rowsWritten(), 2);
+    now = 3000;
+    QTRY_COMPARE(parts.log.rowsWritten(), 3);
     QTest::qWait(100);
     parts.session.shutdown();
-    QVERIFY(log.flush());
+    QVERIFY(parts.log.flush());
     QCOMPARE(activityRows(parts.lookupsDb.database()),
-             QStringList({QStringLiteral("123/C"), QStringLiteral("4711/L"), QStringLiteral("123/C")}));
+             QStringList({QStringLiteral("123/C"), QStringLiteral("123/C"), QStringLiteral("4711/L")}));
 }
 
-void TestActivity::olderFileGainsTheTable()
+void TestActivity::olderFilesAreMigrated()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("v1.db"));
     {
-        // A file of version 1: our tables as they were, one row the user made.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        for (const QString &statement : DatabaseSchema::statements())
-            QVERIFY(q.exec(statement));
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY) VALUES ('7', 'Ashby')")));
-        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version=1")));
-        q.finish();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
-    ChannelDatabase db(path, QStringLiteral("migrated"));
-    QString error;
-    QVERIFY2(db.open(&error), qPrintable(error));
-    QVERIFY(db.database().tables().contains(QStringLiteral("TALKGROUP_ACTIVITY")));
-    QSqlQuery q(db.database());
-    QVERIFY(q.exec(QStringLiteral("SELECT CITY FROM TALKGROUPS")) && q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("Ashby"));
-    QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
-    QCOMPARE(q.value(0).toInt(), DatabaseSchema::kVersion);
-}
-
-void TestActivity::retentionPrunesAtOpen()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.db"));
-    QDateTime clock = kNoon.addDays(-100);
-    {
-        TalkgroupActivityLog log(path);
-        log.setClock([&clock] { return clock; });
+        // Version 1: no activity table yet; the user's rows stay.
+        const QString path = dir.filePath(QStringLiteral("v1.db"));
+        makeOldFile(path, 1, {QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY) VALUES ('7', 'Ashby')")});
+        ChannelDatabase db(path, QStringLiteral("migrated"));
         QString error;
-        QVERIFY(log.open(90, &error));
-        log.record(QStringLiteral("1"), QLatin1Char('A')); // 100 days old
-        clock = kNoon.addDays(-89);
-        log.record(QStringLiteral("2"), QLatin1Char('A'));
-        clock = kNoon;
-        log.record(QStringLiteral("3"), QLatin1Char('A'));
-        log.record(QString(), QLatin1Char('A')); // no ID: no row
-        QVERIFY(log.flush());
-        QCOMPARE(log.rowsWritten(), 3);
+        QVERIFY2(db.open(&error), qPrintable(error));
+        QVERIFY(db.database().tables().contains(QStringLiteral("TALKGROUP_ACTIVITY")));
+        QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE CITY = 'Ashby'")), 1);
+        QCOMPARE(count(db.database(), QStringLiteral("PRAGMA user_version")), DatabaseSchema::kVersion);
     }
     {
-        // Retention 0 keeps everything.
-        TalkgroupActivityLog log(path);
-        log.setClock([] { return kNoon; });
+        // Version 2: local times without an offset become UTC, in summer
+        // and in winter; a time that cannot be read is kept as it is.
+        const QString path = dir.filePath(QStringLiteral("v2.db"));
+        makeOldFile(path, 2,
+                    {QStringLiteral("INSERT INTO TALKGROUP_ACTIVITY (ID, BANK, HEARD) VALUES "
+                                    "('1', 'A', '2026-05-04T12:00:00.000'), ('2', 'A', '2026-01-10T08:30:00.500'), "
+                                    "('3', 'A', 'yesterday')")});
+        ChannelDatabase db(path, QStringLiteral("migrated"));
         QString error;
-        QVERIFY(log.open(0, &error));
+        QVERIFY2(db.open(&error), qPrintable(error));
+        QSqlQuery q(db.database());
+        QVERIFY(q.exec(QStringLiteral("SELECT HEARD FROM TALKGROUP_ACTIVITY ORDER BY ID")));
+        QStringList heard;
+        while (q.next())
+            heard << q.value(0).toString();
+        QCOMPARE(heard, QStringList({"2026-05-04T16:00:00.000Z", "2026-01-10T13:30:00.500Z", "yesterday"}));
+        QCOMPARE(TalkgroupActivityLog::localText(heard.at(0)), QStringLiteral("2026-05-04 12:00:00"));
+        QCOMPARE(TalkgroupActivityLog::localText(heard.at(2)), QStringLiteral("yesterday"));
     }
-    ChannelDatabase db(path, QStringLiteral("check"));
-    QString error;
-    QVERIFY(db.open(&error));
-    QCOMPARE(activityRows(db.database()).size(), 3);
-    {
-        TalkgroupActivityLog log(path);
-        log.setClock([] { return kNoon; });
-        QVERIFY(log.open(90, &error));
-    }
-    QCOMPARE(activityRows(db.database()), QStringList({QStringLiteral("2/A"), QStringLiteral("3/A")}));
-}
-
-void TestActivity::lockedFileKeepsRowsForLater()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.db"));
-    TalkgroupActivityLog log(path);
-    QString error;
-    QVERIFY(log.open(90, &error));
-    ChannelDatabase other(path, QStringLiteral("other"));
-    QVERIFY(other.open(&error));
-    QSqlQuery hold(other.database());
-    QVERIFY(hold.exec(QStringLiteral("BEGIN IMMEDIATE")));
-    log.record(QStringLiteral("55"), QLatin1Char('B'));
-    QVERIFY(!log.flush());
-    QCOMPARE(log.queued(), 1);
-    QVERIFY(hold.exec(QStringLiteral("COMMIT")));
-    // Written on the retry, without being asked.
-    QTRY_COMPARE_WITH_TIMEOUT(log.rowsWritten(), 1, 3000);
-    QCOMPARE(activityRows(other.database()), QStringList{QStringLiteral("55/B")});
 }
 
 void TestActivity::filterAndSummary()
@@ -186,8 +231,6 @@ void TestActivity::filterAndSummary()
     QDateTime clock;
     TalkgroupActivityLog log(path);
     log.setClock([&clock] { return clock; });
-    QString error;
-    QVERIFY(log.open(0, &error));
     const struct { int minutesAgo; const char *id; } heard[] = {{300, "123"}, {90, "4711"}, {50, "123"}, {10, "123"}, {5, "99"}};
     for (const auto &h : heard) {
         clock = kNoon.addSecs(-60 * h.minutesAgo);
@@ -195,19 +238,22 @@ void TestActivity::filterAndSummary()
     }
     QVERIFY(log.flush());
     ChannelDatabase db(path, QStringLiteral("view"));
+    QString error;
     QVERIFY(db.open(&error));
     // Named twice in TALKGROUPS: counted once all the same.
     QSqlQuery q(db.database());
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM TALKGROUPS")));
     QVERIFY(q.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC) VALUES ('123', 'Ashby', 'Fire'), ('123', 'Ashby', 'Fire')")));
 
+    // Shown in local time.
+    auto local = [](const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
     ActivityListModel list(db.database());
     QVERIFY2(list.apply({}, &error), qPrintable(error));
     QCOMPARE(column(list, 1), QStringList({"99", "123", "123", "4711", "123"})); // newest first
     QVERIFY(list.apply({QStringLiteral(" 123 "), {}, {}}, &error));
     QCOMPARE(column(list, 1), QStringList({"123", "123", "123"}));
     QVERIFY(list.apply({QStringLiteral("123"), kNoon.addSecs(-3600), {}}, &error));
-    QCOMPARE(column(list, 0), QStringList({TalkgroupActivityLog::heardText(kNoon.addSecs(-600)),
-                                           TalkgroupActivityLog::heardText(kNoon.addSecs(-3000))}));
+    QCOMPARE(column(list, 0), QStringList({local(kNoon.addSecs(-600)), local(kNoon.addSecs(-3000))}));
     QVERIFY(list.apply({QString(), kNoon.addSecs(-6000), kNoon.addSecs(-1000)}, &error));
     QCOMPARE(column(list, 1), QStringList({"123", "4711"}));
     // A quote in the ID is a value, not SQL.
@@ -220,16 +266,42 @@ void TestActivity::filterAndSummary()
     QCOMPARE(column(summary, 1), QStringList({"", "Ashby", ""}));
     QCOMPARE(column(summary, 2), QStringList({"", "Fire", ""}));
     QCOMPARE(column(summary, 3), QStringList({"1", "3", "1"}));
-    QCOMPARE(summary.index(1, 4).data().toString(), TalkgroupActivityLog::heardText(kNoon.addSecs(-600)));
+    QCOMPARE(summary.index(1, 4).data().toString(), local(kNoon.addSecs(-600)));
     QVERIFY(summary.apply({QString(), kNoon.addSecs(-3600), {}}, &error));
     QCOMPARE(column(summary, 3), QStringList({"1", "2"}));
 
+    // The export keeps the stored UTC time.
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     QVERIFY(list.apply({QStringLiteral("4711"), {}, {}}, &error));
     QVERIFY(ActivityCsv::write(&list, &out, &error));
     QCOMPARE(out.data(), QByteArray("HEARD,ID,BANK\r\n") + TalkgroupActivityLog::heardText(kNoon.addSecs(-5400)).toUtf8()
                              + ",4711,C\r\n");
+    QVERIFY(out.data().contains("T14:30:00.000Z")); // 10:30 summer time
+}
+
+void TestActivity::repeatedHourKeepsItsOrder()
+{
+    // 1 November 2026: at 2:00 summer time the clocks go back to 1:00.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.db"));
+    QDateTime clock(QDate(2026, 11, 1), QTime(5, 30), Qt::UTC); // 1:30 summer time
+    TalkgroupActivityLog log(path);
+    log.setClock([&clock] { return clock; });
+    log.record(QStringLiteral("1"), QLatin1Char('A'));
+    clock = clock.addSecs(40 * 60); // 1:10 winter time, 40 minutes later
+    log.record(QStringLiteral("2"), QLatin1Char('A'));
+    QVERIFY(log.flush());
+    ChannelDatabase db(path, QStringLiteral("view"));
+    QString error;
+    QVERIFY(db.open(&error));
+    ActivityListModel list(db.database());
+    QVERIFY(list.apply({}, &error));
+    QCOMPARE(column(list, 1), QStringList({"2", "1"}));
+    QCOMPARE(column(list, 0), QStringList({"2026-11-01 01:10:00", "2026-11-01 01:30:00"}));
+    // The last half hour holds only the later one.
+    QVERIFY(list.apply({QString(), clock.addSecs(-30 * 60), {}}, &error));
+    QCOMPARE(column(list, 1), QStringList{"2"});
 }
 
 void TestActivity::csvRecords()

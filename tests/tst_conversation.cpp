@@ -102,9 +102,11 @@ void TestConversation::conversation()
     QTRY_COMPARE(aux->line(1), QStringLiteral("Talkgroup ID: 123"));
     now = 1000;
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("4711"));
+    QTRY_COMPARE(aux->line(1), QStringLiteral("Talkgroup ID: 4711")); // taken as heard
     now = 2000;
     QTRY_COMPARE(d->text(DisplayModel::FREQ), QStringLiteral("123"));
     QTest::qWait(100);
+    QVERIFY(parts.log.flush());
 
     QSqlQuery q(parts.lookupsDb.database());
     QVERIFY(q.exec(QStringLiteral("SELECT ID, count(*) FROM TALKGROUPS GROUP BY ID ORDER BY ID")));

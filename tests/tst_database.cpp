@@ -4,9 +4,12 @@
 #include "scanner/AuxLookups.h"
 #include "data/ChannelDatabase.h"
 #include "data/DatabaseSchema.h"
+#include "data/TalkgroupActivityLog.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
+#include <QSignalSpy>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,10 +24,21 @@ struct Db
     AuxDisplayModel aux;
     QStringList reports;
     AuxLookups lookups{&aux, &db, [this](const QString &s) { reports << s; }};
+    TalkgroupActivityLog log{path};
 
     Db()
     {
-        lookups.setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
+        log.setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
+    }
+    // What the poll loop does with a talkgroup heard: look it up, and log it
+    // when it is confirmed.
+    void heard(const QString &id, bool confirmed = true)
+    {
+        lookups.lookupTalkgroup(id, confirmed);
+        if (confirmed) {
+            log.record(id, QLatin1Char('C'));
+            log.flush();
+        }
     }
     bool exec(const QString &sql, const QVariantList &values = {})
     {
@@ -60,6 +74,7 @@ private slots:
     void channelLookupWhileHidden();
     void talkgroupLog();
     void talkgroupLogWhileHidden();
+    void busyLookupsAreTriedAgain();
     void faultsAreReportedOnce();
 };
 
@@ -162,13 +177,17 @@ void TestDatabase::talkgroupLog()
 {
     Db t;
     t.aux.setVisible(true);
-    t.lookups.lookupTalkgroup(QStringLiteral("123"));
+    // Not yet confirmed: neither shown as new nor added.
+    t.heard(QStringLiteral("123"), false);
+    QCOMPARE(t.aux.line(1), AuxDisplayModel::initialText(1));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
+    t.heard(QStringLiteral("123"));
     QCOMPARE(t.aux.line(1), QStringLiteral("Talkgroup ID: 123"));
     QCOMPARE(t.aux.line(2), QStringLiteral("Unknown"));
     QCOMPARE(t.aux.line(3), QStringLiteral("Unknown"));
     QCOMPARE(t.aux.line(4), QStringLiteral("Auto-Added by Orvendal"));
     // Heard twice in a row: added once.
-    t.lookups.lookupTalkgroup(QStringLiteral("123"));
+    t.heard(QStringLiteral("123"));
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '123'")), 1);
     QSqlQuery q(t.db.database());
     QVERIFY(q.exec(QStringLiteral("SELECT CITY, SERVICE_DESC, NOTES, DATE, TIME FROM TALKGROUPS")) && q.next());
@@ -178,18 +197,18 @@ void TestDatabase::talkgroupLog()
 
     // Another one, then the first again: shown from the table.
     QVERIFY(t.exec(QStringLiteral("UPDATE TALKGROUPS SET CITY = 'Springfield', NOTES = NULL WHERE ID = '123'")));
-    t.lookups.lookupTalkgroup(QStringLiteral("O'Neil"));
+    t.heard(QStringLiteral("O'Neil"));
     QCOMPARE(t.aux.line(1), QStringLiteral("Talkgroup ID: O'Neil"));
-    t.lookups.lookupTalkgroup(QStringLiteral("123"));
+    t.heard(QStringLiteral("123"));
     QCOMPARE(t.aux.line(2), QStringLiteral("Springfield"));
     QCOMPARE(t.aux.line(4), QString());
     // An ID with a quote is stored and found as given.
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = ?"), {QStringLiteral("O'Neil")}), 1);
-    t.lookups.lookupTalkgroup(QStringLiteral("O'Neil"));
+    t.heard(QStringLiteral("O'Neil"));
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 2);
 
     // An empty ID is never added.
-    t.lookups.lookupTalkgroup(QString());
+    t.heard(QString());
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 2);
     QVERIFY(t.reports.isEmpty());
 }
@@ -197,12 +216,45 @@ void TestDatabase::talkgroupLog()
 void TestDatabase::talkgroupLogWhileHidden()
 {
     Db t;
-    t.lookups.lookupTalkgroup(QStringLiteral("4711"));
-    t.lookups.lookupTalkgroup(QStringLiteral("4711"));
+    t.heard(QStringLiteral("4711"));
+    t.heard(QStringLiteral("4711"));
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '4711'")), 1);
     QCOMPARE(t.aux.line(1), AuxDisplayModel::initialText(1));
     QCOMPARE(t.aux.line(2), QStringLiteral("Unknown")); // written even while hidden
     QCOMPARE(t.aux.line(3), AuxDisplayModel::initialText(3));
+}
+
+void TestDatabase::busyLookupsAreTriedAgain()
+{
+    Db t;
+    QVERIFY(t.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, COMPANY_NAME) VALUES (7, 'Water Dept')")));
+    QVERIFY(t.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY) VALUES ('55', 'Ashby')")));
+    // In the rollback journal mode another program's write shuts readers out.
+    QVERIFY(t.exec(QStringLiteral("PRAGMA journal_mode=DELETE")));
+    t.db.close();
+    ChannelDatabase lookupsDb(t.path, QStringLiteral("busy-lookups"), 0);
+    AuxLookups lookups(&t.aux, &lookupsDb, [&t](const QString &s) { t.reports << s; });
+    ChannelDatabase other(t.path, QStringLiteral("other program"));
+    QString error;
+    QVERIFY(other.open(&error));
+    QSqlQuery hold(other.database());
+    QVERIFY(hold.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    t.aux.setVisible(true);
+    QElapsedTimer took;
+    took.start();
+    lookups.lookupChannel(QStringLiteral("007"), QStringLiteral("460.1250"));
+    lookups.lookupTalkgroup(QStringLiteral("55"));
+    QVERIFY(took.elapsed() < 50); // nobody waits for the lock
+    QCOMPARE(t.aux.line(1), QStringLiteral("FREQ: 460.1250"));
+    QCOMPARE(t.aux.line(3), AuxDisplayModel::initialText(3));
+    QVERIFY(t.reports.isEmpty()); // busy is no fault
+
+    // Once it is free the same channel and talkgroup are looked up again.
+    QVERIFY(hold.exec(QStringLiteral("ROLLBACK")));
+    lookups.lookupChannel(QStringLiteral("007"), QStringLiteral("460.1250"));
+    QCOMPARE(t.aux.line(3), QStringLiteral("Water Dept"));
+    lookups.lookupTalkgroup(QStringLiteral("55"));
+    QCOMPARE(t.aux.line(2), QStringLiteral("Ashby"));
 }
 
 void TestDatabase::faultsAreReportedOnce()
@@ -245,16 +297,21 @@ void TestDatabase::faultsAreReportedOnce()
         QCOMPARE(t.reports.size(), 3);
     }
     {
-        // A database that refuses writes: talkgroups cannot be logged; said
-        // once, and the display still follows.
+        // A database that refuses writes: talkgroups cannot be logged; the
+        // writer says so once and keeps them, and the display still follows.
         Db t;
+        QSignalSpy said(&t.log, &TalkgroupActivityLog::problem);
         QVERIFY(t.exec(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE INSERT ON TALKGROUPS BEGIN SELECT RAISE(ABORT, 'attempt to write a readonly database'); END")));
-        t.lookups.lookupTalkgroup(QStringLiteral("1"));
-        t.lookups.lookupTalkgroup(QStringLiteral("2"));
-        QCOMPARE(t.reports.size(), 1);
-        QVERIFY(t.reports.first().contains(QLatin1String("readonly")));
+        t.aux.setVisible(true);
+        t.heard(QStringLiteral("1"));
+        t.heard(QStringLiteral("2"));
+        QCOMPARE(t.aux.line(1), QStringLiteral("Talkgroup ID: 2"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY(said.first().first().toString().contains(QLatin1String("readonly")));
+        QCOMPARE(t.log.queued(), 2);
         QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 0);
+        QVERIFY(t.reports.isEmpty());
     }
     {
         // A folder that cannot be made.

@@ -4,8 +4,7 @@
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "data/DatabaseSchema.h"
-#include "scanner/AuxDisplayModel.h"
-#include "scanner/AuxLookups.h"
+#include "data/TalkgroupActivityLog.h"
 #include "scanner/DisplayModel.h"
 
 #include <QDir>
@@ -151,27 +150,27 @@ void TestDatabaseFile::lockIsForgottenOnceGone()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Data/Orvendal.db"));
-    ChannelDatabase db(path, QStringLiteral("lookups"), 200);
     DisplayModel display;
     display.setStatusLine(QStringLiteral("COMM PORT #1 opened"));
-    AuxDisplayModel aux;
-    AuxLookups lookups(&aux, &db, [&](const QString &text) { display.setProblemLine(text); });
+    TalkgroupActivityLog log(path);
+    log.setRetryDelay(20);
+    QObject::connect(&log, &TalkgroupActivityLog::problem, &display, &DisplayModel::setProblemLine);
     QString error;
-    QVERIFY(db.open(&error));
 
-    // Another program holds the write lock: the talkgroup cannot be logged.
+    // Another program holds the write lock: the talkgroup cannot be logged yet.
     ChannelDatabase other(path, QStringLiteral("other program"));
     QVERIFY(other.open(&error));
     QVERIFY(QSqlQuery(other.database()).exec(QStringLiteral("BEGIN IMMEDIATE")));
-    lookups.lookupTalkgroup(QStringLiteral("4711"));
-    QVERIFY2(display.statusLine().contains(QLatin1String("locked")), qPrintable(display.statusLine()));
+    log.record(QStringLiteral("4711"), QLatin1Char('C'));
+    QVERIFY(!log.flush());
+    QVERIFY2(display.statusLine().contains(QLatin1String("busy")), qPrintable(display.statusLine()));
     QVERIFY(QSqlQuery(other.database()).exec(QStringLiteral("ROLLBACK")));
 
-    // Once the lock is gone the status line no longer says it.
-    lookups.lookupTalkgroup(QStringLiteral("4712"));
+    // Once the lock is gone the row is written and the status line no longer says it.
+    QTRY_COMPARE(log.rowsWritten(), 1);
     QCOMPARE(display.statusLine(), QStringLiteral("COMM PORT #1 opened"));
     std::optional<ChannelDatabase::Talkgroup> found;
-    QVERIFY(db.lookupTalkgroup(QStringLiteral("4712"), &found, &error) && found);
+    QVERIFY(other.lookupTalkgroup(QStringLiteral("4711"), &found, &error) && found);
 
     // A status text given meanwhile is not taken back.
     display.setProblemLine(QStringLiteral("Channel database problem: x"));

@@ -185,11 +185,20 @@ void TestPollLoop::odd_talkgroupReplies()
         QCOMPARE(rig.text(DisplayModel::FREQ), freq);
         QCOMPARE(rig.state().currentTalkgroup, QStringLiteral("123"));
     }
-    // Fleet-subfleet IDs and twelve characters are fine.
-    rig.reply(QStringLiteral("ID C 100-01"));
-    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("100-01"));
-    rig.reply(QStringLiteral("ID C 123456789012"));
-    QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("123456789012"));
+    // Lines shaped like talkgroup replies that are not: never shown.
+    for (const QString &alike : {QStringLiteral("I##C#5151"), QStringLiteral("IX C 05151"), QStringLiteral("I##E")}) {
+        QCOMPARE(rig.reply(alike), QStringLiteral("RM"));
+        QCOMPARE(rig.text(DisplayModel::FREQ), freq);
+    }
+    // Fleet-subfleet IDs and twelve characters are fine, logged once the
+    // next replies agree.
+    for (const QString &id : {QStringLiteral("100-01"), QStringLiteral("123456789012")}) {
+        for (int i = 0; i < PollLoop::kAgreeingReplies; ++i) {
+            rig.reply(QStringLiteral("ID C ") + id);
+            QCOMPARE(rig.text(DisplayModel::FREQ), id);
+        }
+    }
+    QVERIFY(rig.parts.log.flush());
     QVERIFY(count.exec(QStringLiteral("SELECT count(*) FROM TALKGROUPS")) && count.next());
     QCOMPARE(count.value(0).toInt(), logged + 2);
 }

@@ -138,7 +138,7 @@ void TestProtocol::talkgroupReplies()
         QCOMPARE(r.bank, 3);
     }
     QCOMPARE(TalkgroupReply::decode(QStringLiteral("ID T 7")).bank, 20);
-    for (const char *odd : {"ID c 00999", "ID U 00999", "ID", "I", "ID 5 00999"})
+    for (const char *odd : {"ID c 00999", "ID U 00999", "ID", "I", "ID 5 00999", "I##C#5151", "IXE", "IXF"})
         QCOMPARE(TalkgroupReply::decode(QLatin1String(odd)).kind, TalkgroupReply::Kind::Unrecognised);
 }
 

@@ -3,6 +3,7 @@
 #include "FakeCommPort.h"
 #include "TestSupport.h"
 #include "data/ChannelDatabase.h"
+#include "data/TalkgroupActivityLog.h"
 #include "protocol/ScannerMode.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
@@ -17,12 +18,15 @@
 struct SessionParts
 {
     SessionParts(CommPort *port, QSettings *store, const QString &databasePath)
-        : lookupsDb(databasePath, QStringLiteral("orvendal-lookups"), 200)
+        : lookupsDb(databasePath, QStringLiteral("orvendal-lookups"), 0)
         , lookups(&aux, &lookupsDb, [this](const QString &text) { display.setProblemLine(text); })
         , session({port, store, &display, &aux, &lookups})
         , keypad(port, &session)
         , keyboard(port, &session, &aux)
+        , log(databasePath)
     {
+        QObject::connect(&session, &ScannerSession::talkgroupShown, &log, &TalkgroupActivityLog::record);
+        QObject::connect(&log, &TalkgroupActivityLog::problem, &display, &DisplayModel::setProblemLine);
     }
 
     ChannelDatabase lookupsDb;
@@ -32,6 +36,7 @@ struct SessionParts
     ScannerSession session;
     Keypad keypad;
     Keyboard keyboard;
+    TalkgroupActivityLog log; // new talkgroups and activity
 };
 
 // A session on a fake port whose poll loop the test turns by hand.
