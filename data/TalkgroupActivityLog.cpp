@@ -1,6 +1,7 @@
 #include "data/TalkgroupActivityLog.h"
 
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 
 #include <QElapsedTimer>
 #include <QSqlError>
@@ -183,6 +184,7 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
         tx.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
+    bool added = false;
     // The write lock first: a busy file fails at once, before any work.
     if (!tx.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return fail(tx.lastError());
@@ -197,11 +199,15 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
             m_addTalkgroup->addBindValue(value);
         if (!m_addTalkgroup->exec())
             return fail(m_addTalkgroup->lastError());
+        added = added || m_addTalkgroup->numRowsAffected() > 0;
     }
     m_insert->finish();
     m_addTalkgroup->finish();
     if (!tx.exec(QStringLiteral("COMMIT")))
         return fail(tx.lastError());
+    // Windows showing the talkgroup log hear of the talkgroups added to it.
+    if (added)
+        DataChanges::announce({QStringLiteral("TALKGROUPS")});
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "SessionRig.h"
 #include "SimCommPort.h"
 #include "data/ActivityModels.h"
+#include "data/DataChanges.h"
 #include "data/DatabaseSchema.h"
 #include "data/TalkgroupActivityLog.h"
 #include "link/TrafficTap.h"
@@ -11,6 +12,7 @@
 #include <QBuffer>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <ctime>
@@ -94,6 +96,7 @@ void TestActivity::oneRowPerShowing()
 {
     SessionRig rig;
     rig.parts.log.setFlushDelay(1);
+    QSignalSpy announced(DataChanges::instance(), &DataChanges::changed);
     ChannelDatabase check(rig.databasePath(), QStringLiteral("check"));
     auto rows = [&] {
         rig.parts.log.flush();
@@ -147,6 +150,9 @@ void TestActivity::oneRowPerShowing()
     QCOMPARE(count(check.database(), QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '4711' AND CITY = "
                                                     "'Unknown' AND NOTES = 'Auto-Added by Orvendal'")),
              1);
+    // Open talkgroup editors hear of each talkgroup added, and of nothing else.
+    QCOMPARE(announced.size(), 2);
+    QCOMPARE(announced.first().first().toStringList(), QStringList{QStringLiteral("TALKGROUPS")});
 }
 
 void TestActivity::heardClearedAndHeardAgain()
