@@ -13,6 +13,7 @@ private slots:
     void shutdownAtAnyPhase();
     void onlyTheLoanOutGivesTheLinkBack();
     void silentSerialScannerIsSaid();
+    void lossWhileResuming();
 };
 
 void TestLinkOwner::transferDuringTheSelfTest()
@@ -115,6 +116,32 @@ void TestLinkOwner::silentSerialScannerIsSaid()
     port.inject("MD01\r");
     QTRY_COMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #2 OPENED at 9600,N,8,1"));
     parts.session.shutdown();
+}
+
+void TestLinkOwner::lossWhileResuming()
+{
+    // The device fails a write of the resume's own typing: the resume ends
+    // there and the session waits for the device.
+    for (const int writes : {0, 2}) {
+        TempSettings store;
+        store->setValue("Config/Com_Port", "2");
+        store->setValue("Config/Com_Speed", "9600");
+        FakeCommPort port;
+        SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
+        parts.session.setSelfTestPause(1);
+        parts.session.load();
+        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+        port.inject("MD01\r");
+        QTRY_COMPARE(parts.session.state().mode, ScannerMode::Manual);
+        parts.session.suspend();
+        port.failWriteAfter(writes);
+        parts.session.resumeWithChannel(QStringLiteral("123"));
+        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+        QTest::qWait(300); // the typing's pauses would have run out
+        QCOMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+        QVERIFY(!port.isOpen());
+        parts.session.shutdown();
+    }
 }
 
 QTEST_MAIN(TestLinkOwner)
