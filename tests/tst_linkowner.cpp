@@ -14,6 +14,7 @@ private slots:
     void onlyTheLoanOutGivesTheLinkBack();
     void silentSerialScannerIsSaid();
     void lossWhileResuming();
+    void portSetupHoldsTheRetries();
 };
 
 void TestLinkOwner::transferDuringTheSelfTest()
@@ -142,6 +143,35 @@ void TestLinkOwner::lossWhileResuming()
         QVERIFY(!port.isOpen());
         parts.session.shutdown();
     }
+}
+
+void TestLinkOwner::portSetupHoldsTheRetries()
+{
+    // The device will not open, so the session retries it; while the user
+    // answers the Port Setup question (the event loop running meanwhile),
+    // the old device is not tried.
+    TempSettings store;
+    store->setValue("Config/Com_Port", "2");
+    store->setValue("Config/Com_Speed", "9600");
+    FakeCommPort port;
+    port.failOpenWith(QStringLiteral("No such device"));
+    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
+    parts.session.setSelfTestPause(1);
+    parts.session.load();
+    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+    int opensWhileAsked = -1;
+    parts.session.setPrompt([&](const QString &, const QString &, const QString &) -> std::optional<QString> {
+        const int before = port.openCount();
+        port.failOpenWith(QString()); // the old device is back meanwhile
+        QTest::qWait(ScannerSession::kRetryMillis + 300);
+        opensWhileAsked = port.openCount() - before;
+        return QStringLiteral("3");
+    });
+    parts.session.askComPort();
+    QCOMPARE(opensWhileAsked, 0);
+    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+    QCOMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #3 OPENED at 9600,N,8,1"));
+    parts.session.shutdown();
 }
 
 QTEST_MAIN(TestLinkOwner)
