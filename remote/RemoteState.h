@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class AuxDisplayModel;
+class DisplayModel;
+class ScannerSession;
+
+// What the web front panel shows, as JSON: the display's fields and status
+// line, the auxiliary display's lines, who has the link, and the recent
+// activity. Changes are gathered for kCoalesceMillis and then announced once.
+class RemoteState : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kCoalesceMillis = 20;
+    static constexpr int kActivityRows = 50;
+
+    struct Sources
+    {
+        DisplayModel *display = nullptr;
+        AuxDisplayModel *aux = nullptr;
+        ScannerSession *session = nullptr;
+        QString databasePath; // the recent activity is read from it once
+    };
+
+    explicit RemoteState(const Sources &sources, QObject *parent = nullptr);
+
+    // "faceplate", "transfer" or "none".
+    QString linkOwner() const;
+    // The whole state, as one message.
+    QByteArray snapshot() const;
+    // The recent activity, newest first.
+    const QJsonArray &activity() const { return m_activity; }
+
+    // Reads the newest rows of the activity log (read-only; a missing or busy
+    // file leaves the list empty).
+    void loadActivity();
+    // A talkgroup shown now.
+    void addActivity(const QString &id, QChar bankLetter);
+
+signals:
+    // The state changed; at most once per kCoalesceMillis.
+    void changed();
+
+private:
+    void touch();
+
+    Sources m_s;
+    QJsonArray m_activity;
+    QTimer m_coalesce;
+};
