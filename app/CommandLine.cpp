@@ -5,6 +5,7 @@
 #include "data/ChannelDatabase.h"
 #include "data/ImportPlan.h"
 #include "data/TalkgroupCsv.h"
+#include "remote/RemoteServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -41,6 +42,10 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("PATH")},
         {QStringLiteral("database"), QStringLiteral("Use this channel database file."), QStringLiteral("FILE")},
         {QStringLiteral("demo"), QStringLiteral("Run against a simulated scanner, to try every window without one.")},
+        {QStringLiteral("remote"),
+         QStringLiteral("Turn the web front panel on for this run only (on 127.0.0.1 unless an address is given) and "
+                        "print its address with the access token; the settings are left as they are."),
+         QStringLiteral("[ADDRESS:]PORT")},
         {QStringLiteral("export-banks"), QStringLiteral("Write the channel banks to a CSV file and exit."),
          QStringLiteral("FILE")},
         {QStringLiteral("import-banks"),
@@ -100,6 +105,16 @@ RunOptions parseRun(QCoreApplication &app)
     options.device = parser.value(QStringLiteral("device"));
     options.database = parser.value(QStringLiteral("database"));
     options.demo = parser.isSet(QStringLiteral("demo"));
+    options.remote = parser.value(QStringLiteral("remote"));
+    if (parser.isSet(QStringLiteral("remote"))) {
+        QHostAddress address;
+        quint16 port = 0;
+        QString error;
+        if (!RemoteServer::parseEndpoint(options.remote, &address, &port, &error)) {
+            fail(QStringLiteral("--remote: %1").arg(error));
+            std::exit(2);
+        }
+    }
     return options;
 }
 
@@ -166,7 +181,7 @@ QString conflict(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("yes")) && !parser.isSet(QStringLiteral("import-banks"))
         && !parser.isSet(QStringLiteral("import-talkgroups")))
         return QStringLiteral("--yes belongs to --import-banks or --import-talkgroups");
-    for (const char *name : {"device", "demo"}) {
+    for (const char *name : {"device", "demo", "remote"}) {
         if (parser.isSet(QLatin1String(name)))
             return QStringLiteral("--%1 is for a run with windows; it cannot be given with %2")
                 .arg(QLatin1String(name), commands.value(0));

@@ -14,6 +14,7 @@ struct RunOptions
     QString device;   // --device: this run only, settings untouched
     QString database; // --database: the channel database file
     bool demo = false; // --demo: the simulated scanner on a pseudo-terminal
+    QString remote;    // --remote [ADDRESS:]PORT: the web front panel, this run only
 };
 
 // Whether the arguments ask only for work without windows.

@@ -6,6 +6,7 @@
 #include "data/TalkgroupActivityLog.h"
 #include "link/SerialCommPort.h"
 #include "link/TrafficTap.h"
+#include "remote/RemoteServer.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
 #include "scanner/DisplayModel.h"
@@ -25,6 +26,8 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QSettings>
+
+#include <cstdio>
 
 Q_LOGGING_CATEGORY(lcStartup, "orvendal.startup")
 
@@ -47,6 +50,7 @@ Startup::~Startup()
 {
     // Windows first, then what they render and drive.
     m_window.reset();
+    m_remote.reset();
     m_keyboard.reset();
     m_keypad.reset();
     m_session.reset();
@@ -168,5 +172,28 @@ void Startup::showFacePlate()
     FacePlateWindow *window = m_window.get();
     m_session->setPlaceWindows([window] { window->placeWindows(); });
     connect(window, &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    startRemote(databasePath);
     m_session->load();
+}
+
+void Startup::startRemote(const QString &databasePath)
+{
+    if (m_options.remote.isEmpty())
+        return;
+    QHostAddress address;
+    quint16 port = 0;
+    QString error;
+    if (!RemoteServer::parseEndpoint(m_options.remote, &address, &port, &error)) {
+        std::fprintf(stderr, "orvendal: --remote: %s\n", qPrintable(error));
+        return;
+    }
+    m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
+        m_display.get(), m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath});
+    if (!m_remote->listen(address, port, &error)) {
+        std::fprintf(stderr, "orvendal: %s\n", qPrintable(error));
+        m_remote.reset();
+        return;
+    }
+    std::printf("Web front panel: %s\n", qPrintable(m_remote->pageUrl().toString()));
+    std::fflush(stdout);
 }

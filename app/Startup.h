@@ -19,6 +19,7 @@ class Keyboard;
 class Keypad;
 class PtyHost;
 class QSettings;
+class RemoteServer;
 class ScannerEngine;
 class SimLink;
 class ScannerSession;
@@ -53,6 +54,8 @@ private:
     // The simulated scanner on a pseudo-terminal for --demo; its path, or
     // empty (with a message) when it cannot be made.
     QString startSimulator();
+    // The web front panel for --remote; its address goes to standard output.
+    void startRemote(const QString &databasePath);
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -73,5 +76,6 @@ private:
     std::unique_ptr<ScannerSession> m_session;
     std::unique_ptr<Keypad> m_keypad;
     std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<RemoteServer> m_remote; // --remote
     std::unique_ptr<FacePlateWindow> m_window;
 };

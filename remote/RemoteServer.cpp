@@ -97,8 +97,8 @@ bool RemoteServer::parseEndpoint(const QString &text, QHostAddress *address, qui
     }
     bool ok = false;
     const uint number = portText.toUInt(&ok);
-    if (!ok || number == 0 || number > 65535) {
-        *error = QStringLiteral("\"%1\" is no port: give a number from 1 to 65535").arg(portText);
+    if (!ok || number > 65535) {
+        *error = QStringLiteral("\"%1\" is no port: give a number from 1 to 65535 (0: any free port)").arg(portText);
         return false;
     }
     QHostAddress parsed;

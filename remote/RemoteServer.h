@@ -58,7 +58,8 @@ public:
     explicit RemoteServer(const Wiring &wiring, QObject *parent = nullptr);
     ~RemoteServer() override;
 
-    // "PORT", "ADDRESS:PORT" or "[IPv6]:PORT"; the address defaults to 127.0.0.1.
+    // "PORT", "ADDRESS:PORT" or "[IPv6]:PORT"; the address defaults to
+    // 127.0.0.1, and port 0 takes any free one.
     static bool parseEndpoint(const QString &text, QHostAddress *address, quint16 *port, QString *error);
 
     bool listen(const QHostAddress &address, quint16 port, QString *error);

@@ -3,9 +3,16 @@
 
 #include "SimOnPty.h"
 #include "data/ChannelDatabase.h"
+#include "protocol/Commands.h"
 
 #include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QWebSocket>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +54,7 @@ private slots:
     void exportAndImport();
     void refusesWhatItCannotDoSafely();
     void endsInOrderOnSignal();
+    void remotePanelForOneRun();
 };
 
 void TestCommandLine::versionAndHelp()
@@ -57,7 +65,7 @@ void TestCommandLine::versionAndHelp()
     r = orvendal({QStringLiteral("--help")});
     QCOMPARE(r.status, 0);
     for (const char *option : {"--device", "--database", "--demo", "--export-banks", "--import-banks",
-                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes"})
+                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes", "--remote"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
 }
 
@@ -135,6 +143,7 @@ void TestCommandLine::refusesWhatItCannotDoSafely()
                                      QStringList{"--export-banks", csv, "--first-channel", "5"},
                                      QStringList{"--export-banks", csv, "--yes"},
                                      QStringList{"--export-banks", csv, "--demo"},
+                                     QStringList{"--export-banks", csv, "--remote", "8044"},
                                      QStringList{"--export-banks", csv, "stray"}}) {
         QCOMPARE(orvendal(base + extra).status, 2);
         QVERIFY2(!QFile::exists(csv), qPrintable(extra.join(' ')));
@@ -211,6 +220,53 @@ void TestCommandLine::endsInOrderOnSignal()
     QVERIFY(count(check, QStringLiteral("SELECT count(*) FROM TALKGROUP_ACTIVITY WHERE ID = '4711'")) >= 1);
     // The settings are still there for the next start.
     QVERIFY(QFile(conf.fileName()).size() > 0);
+}
+
+void TestCommandLine::remotePanelForOneRun()
+{
+    // The program polls the simulator; --remote prints the page's address,
+    // the page loads with it, and a key sent over the WebSocket reaches the
+    // simulator as a faceplate button's would.
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("config/OVKS4410")));
+    QFile conf(dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=" + sim.path.toUtf8() + "\n");
+    conf.close();
+    QStringList received;
+    connect(&sim.link, &SimLink::commandReceived, this, [&](const QString &command) { received << command; });
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--remote"), QStringLiteral("127.0.0.1:0")});
+    QString out;
+    const QRegularExpression address(QStringLiteral("Web front panel: (http://127\\.0\\.0\\.1:(\\d+)/\\?token=([0-9a-f]{32}))"));
+    QRegularExpressionMatch match;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(program.readAllStandardOutput()), match = address.match(out)).hasMatch(),
+                             30000);
+    QNetworkAccessManager nam;
+    std::unique_ptr<QNetworkReply> page(nam.get(QNetworkRequest(QUrl(match.captured(1)))));
+    QTRY_VERIFY_WITH_TIMEOUT(page->isFinished(), 10000);
+    QCOMPARE(page->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+
+    QTRY_VERIFY_WITH_TIMEOUT(received.size() > 2, 30000); // polling
+    QWebSocket socket;
+    QSignalSpy up(&socket, &QWebSocket::connected);
+    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws?token=%2").arg(match.captured(2), match.captured(3))));
+    QVERIFY(up.wait(10000));
+    socket.sendTextMessage(QStringLiteral("{\"key\":\"btnHOLD\"}"));
+    QTRY_VERIFY_WITH_TIMEOUT(received.contains(Command::key(Command::Key::Hold)), 10000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(30000));
+    // Nothing but the token was added to the settings.
+    QSettings written(conf.fileName(), QSettings::IniFormat);
+    QCOMPARE(written.value(QStringLiteral("Config/Remote_Token")).toString(), match.captured(3));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
