@@ -7,6 +7,7 @@
 #include "link/SerialCommPort.h"
 #include "link/TrafficTap.h"
 #include "remote/RemoteServer.h"
+#include "remote/RemoteSettings.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
 #include "scanner/DisplayModel.h"
@@ -162,36 +163,36 @@ void Startup::showFacePlate()
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
+    m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
+        display, m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath});
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));
     FacePlateWindow *window = m_window.get();
     m_session->setPlaceWindows([window] { window->placeWindows(); });
     connect(window, &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    startRemote(databasePath);
+    startRemote();
     m_session->load();
 }
 
-void Startup::startRemote(const QString &databasePath)
+void Startup::startRemote()
 {
-    if (m_options.remote.isEmpty())
-        return;
     QHostAddress address;
     quint16 port = 0;
     QString error;
-    if (!RemoteServer::parseEndpoint(m_options.remote, &address, &port, &error)) {
-        std::fprintf(stderr, "orvendal: --remote: %s\n", qPrintable(error));
+    if (m_options.remote.isEmpty()) {
+        const RemoteSettings::Choice choice = RemoteSettings::load(*m_store);
+        if (choice.enabled && !m_remote->listen(QHostAddress(choice.address), choice.port, &error))
+            qCWarning(lcStartup).noquote() << error;
         return;
     }
-    m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
-        m_display.get(), m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath});
-    if (!m_remote->listen(address, port, &error)) {
-        std::fprintf(stderr, "orvendal: %s\n", qPrintable(error));
-        m_remote.reset();
+    if (!RemoteServer::parseEndpoint(m_options.remote, &address, &port, &error)
+        || !m_remote->listen(address, port, &error)) {
+        std::fprintf(stderr, "orvendal: --remote: %s\n", qPrintable(error));
         return;
     }
     std::printf("Web front panel: %s\n", qPrintable(m_remote->pageUrl().toString()));

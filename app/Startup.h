@@ -54,8 +54,9 @@ private:
     // The simulated scanner on a pseudo-terminal for --demo; its path, or
     // empty (with a message) when it cannot be made.
     QString startSimulator();
-    // The web front panel for --remote; its address goes to standard output.
-    void startRemote(const QString &databasePath);
+    // The web front panel as the settings or --remote say; for --remote its
+    // address goes to standard output.
+    void startRemote();
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -76,6 +77,6 @@ private:
     std::unique_ptr<ScannerSession> m_session;
     std::unique_ptr<Keypad> m_keypad;
     std::unique_ptr<Keyboard> m_keyboard;
-    std::unique_ptr<RemoteServer> m_remote; // --remote
+    std::unique_ptr<RemoteServer> m_remote; // the web front panel
     std::unique_ptr<FacePlateWindow> m_window;
 };

@@ -4,7 +4,7 @@
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place.
-ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream)
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev pkgconf libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream)
 
 ensure_packages() {
     local missing=()

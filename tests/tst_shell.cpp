@@ -64,6 +64,7 @@ void TestShell::menuBar()
         {"COM_Options", "mnuCom_Port", "Com Port", QKeySequence(QStringLiteral("Ctrl+P"))},
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
+        {"COM_Options", "mnuRemoteAccess", "Remote Access...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(QStringLiteral("Ctrl+A"))},
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},

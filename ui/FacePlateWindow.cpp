@@ -11,6 +11,7 @@
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
 #include "ui/MainMenu.h"
+#include "ui/RemoteAccessDialog.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
@@ -147,6 +148,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuCom_Port"), [session] { session->askComPort(); }},
         {QStringLiteral("mnuCom_Speed"), [session] { session->askComSpeed(); }},
         {QStringLiteral("mnuSerialDevice"), [this] { chooseSerialDevice(); }},
+        {QStringLiteral("mnuRemoteAccess"), [this] {
+             if (m_w.remote)
+                 RemoteAccessDialog(m_w.remote, m_w.store, this).exec();
+         }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},
         {QStringLiteral("mnuSerialMonitor"), [this] { m_views->showSerialMonitor(); }},

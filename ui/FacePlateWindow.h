@@ -10,6 +10,7 @@
 
 #include <array>
 
+class RemoteServer;
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
@@ -49,6 +50,7 @@ public:
         Keyboard *keyboard = nullptr;
         TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
         TrafficTap *tap = nullptr;                 // what the serial monitor shows
+        RemoteServer *remote = nullptr;            // the web front panel, if any
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);

@@ -23,6 +23,7 @@ const QList<Entry> &entries()
         {"COM_Options", "mnuCom_Port", "Com Port", QKeySequence(Qt::CTRL | Qt::Key_P)},
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(Qt::CTRL | Qt::Key_S)},
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
+        {"COM_Options", "mnuRemoteAccess", "Remote Access...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(Qt::CTRL | Qt::Key_A)},
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
