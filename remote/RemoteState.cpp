@@ -6,6 +6,8 @@
 #include "scanner/ScannerSession.h"
 
 #include <QDateTime>
+
+#include <algorithm>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -28,8 +30,7 @@ RemoteState::RemoteState(const Sources &sources, QObject *parent)
     , m_s(sources)
 {
     m_coalesce.setSingleShot(true);
-    m_coalesce.setInterval(kCoalesceMillis);
-    connect(&m_coalesce, &QTimer::timeout, this, &RemoteState::changed);
+    connect(&m_coalesce, &QTimer::timeout, this, &RemoteState::announce);
     connect(m_s.display, &DisplayModel::textChanged, this, &RemoteState::touch);
     connect(m_s.display, &DisplayModel::statusLineChanged, this, &RemoteState::touch);
     connect(m_s.aux, &AuxDisplayModel::lineChanged, this, &RemoteState::touch);
@@ -39,8 +40,16 @@ RemoteState::RemoteState(const Sources &sources, QObject *parent)
 
 void RemoteState::touch()
 {
-    if (!m_coalesce.isActive())
-        m_coalesce.start();
+    if (m_coalesce.isActive())
+        return;
+    const qint64 since = m_sinceLast.isValid() ? m_sinceLast.elapsed() : kCoalesceMillis;
+    m_coalesce.start(int(std::max<qint64>(0, kCoalesceMillis - since)));
+}
+
+void RemoteState::announce()
+{
+    m_sinceLast.start();
+    emit changed();
 }
 
 QString RemoteState::linkOwner() const

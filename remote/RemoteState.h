@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -13,7 +14,8 @@ class ScannerSession;
 
 // What the web front panel shows, as JSON: the display's fields and status
 // line, the auxiliary display's lines, who has the link, and the recent
-// activity. Changes are gathered for kCoalesceMillis and then announced once.
+// activity. The changes of one poll turn are announced together once the
+// turn is over, and announcements come at most once per kCoalesceMillis.
 class RemoteState : public QObject
 {
     Q_OBJECT
@@ -50,8 +52,10 @@ signals:
 
 private:
     void touch();
+    void announce();
 
     Sources m_s;
+    QElapsedTimer m_sinceLast;
     QJsonArray m_activity;
     QTimer m_coalesce;
 };
