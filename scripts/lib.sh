@@ -1,10 +1,11 @@
 # Shared by scripts/demo and scripts/test: make sure the Debian packages the
 # build needs are installed, then configure and build.
 
-# ser2net: the tests reach the simulator through it, as a scanner on another
+# chromium, chromium-driver, python3-selenium: the web front panel's test in
+# a real browser. ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place.
-ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev pkgconf libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream)
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev pkgconf libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream chromium chromium-driver python3-selenium)
 
 ensure_packages() {
     local missing=()
