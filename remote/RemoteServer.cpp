@@ -220,6 +220,7 @@ void RemoteServer::inspect(QTcpSocket *socket)
         upgrade(socket, head);
         return;
     }
+    socket->setParent(m_handOff); // the page server's now, as its own connections are
     m_handOff->pass(socket);
     emit socket->readyRead();
 }
