@@ -82,6 +82,7 @@ RemoteServer::RemoteServer(const Wiring &wiring, QObject *parent)
 RemoteServer::~RemoteServer()
 {
     close();
+    m_http.reset(); // with the connections it has, while this is whole
 }
 
 bool RemoteServer::parseEndpoint(const QString &text, QHostAddress *address, quint16 *port, QString *error)
@@ -184,6 +185,14 @@ QUrl RemoteServer::pageUrl() const
 void RemoteServer::accept()
 {
     while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
+        if (m_connections >= kMaxConnections) {
+            qCInfo(lcRemote) << "too many connections; one from" << socket->peerAddress().toString() << "closed";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
         // Little kernel buffering, so that a stalled browser shows as a
         // backlog here soon.
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 64 * 1024);
@@ -205,14 +214,14 @@ void RemoteServer::inspect(QTcpSocket *socket)
     const qsizetype end = data.indexOf("\r\n\r\n");
     if (end < 0) {
         if (data.size() > kHeadLimitBytes) {
-            socket->disconnect(this);
+            disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
             socket->setProperty(kPendingProperty, false);
             socket->write(RemoteHttpServer::plainAnswer(431, "Request Header Fields Too Large"));
             socket->disconnectFromHost();
         }
         return;
     }
-    socket->disconnect(this);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->setProperty(kPendingProperty, false);
     const QByteArray head = data.left(end);
     const QByteArray upgradeTo = headerValue(head.split('\n'), "Upgrade");
@@ -249,7 +258,13 @@ void RemoteServer::upgrade(QTcpSocket *socket, const QByteArray &head)
     }
     if (m_clients.size() >= kMaxClients)
         return RemoteHttpServer::answerLater(socket, 0, 503, "Service Unavailable");
+    // Deleted with its WebSocket, or here if the handshake fails.
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (socket->parent() == m_listener)
+            socket->deleteLater();
+    });
+    m_upgrading.append(socket);
     m_ws.handleConnection(socket);
     emit socket->readyRead();
 }
@@ -258,6 +273,15 @@ void RemoteServer::webSocketReady()
 {
     while (QWebSocket *socket = m_ws.nextPendingConnection()) {
         socket->setParent(this);
+        m_upgrading.removeAll(nullptr);
+        for (qsizetype i = 0; i < m_upgrading.size(); ++i) {
+            QTcpSocket *tcp = m_upgrading.at(i);
+            if (tcp->peerPort() == socket->peerPort() && tcp->peerAddress() == socket->peerAddress()) {
+                tcp->setParent(socket);
+                m_upgrading.removeAt(i);
+                break;
+            }
+        }
         socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
         socket->setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
         connect(socket, &QWebSocket::textMessageReceived, this,

@@ -40,6 +40,8 @@ public:
     static constexpr int kHeadLimitBytes = 8192;
     static constexpr int kHeadMillis = 10000;
     static constexpr int kMaxClients = 32;
+    // Connections of any kind open at once; more are closed as they come.
+    static constexpr int kMaxConnections = 128;
     static constexpr int kMaxMessageBytes = 1024;
     // Keys a browser may send in a burst, then one per kKeyGapMillis.
     static constexpr int kKeyBurst = 20;
@@ -76,6 +78,8 @@ public:
     QUrl pageUrl() const;
 
     int clientCount() const { return int(m_clients.size()); }
+    // Open connections of any kind.
+    int connectionCount() const { return m_connections; }
     void setMaxBacklog(int bytes) { m_maxBacklog = bytes; }
 
 signals:
@@ -106,5 +110,9 @@ private:
     std::unique_ptr<RemoteHttpServer> m_http;
     QWebSocketServer m_ws;
     QList<Client> m_clients;
+    // Connections handed to the WebSocket server, until their WebSocket
+    // takes them over (and deletes them with itself).
+    QList<QPointer<QTcpSocket>> m_upgrading;
     int m_maxBacklog = kMaxBacklogBytes;
+    int m_connections = 0;
 };

@@ -271,6 +271,29 @@ private slots:
         }
         QCOMPARE(p.server.clientCount(), 1);
         QCOMPARE(healthy.state(), QAbstractSocket::ConnectedState);
+        QTRY_COMPARE(p.server.connectionCount(), 1); // the dropped one's connection is gone too
+
+        // Connections that never say anything are bounded in number (in
+        // batches: the listen queue is short).
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        const auto closed = [&idle] {
+            return std::count_if(idle.begin(), idle.end(),
+                                 [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
+        };
+        while (idle.size() < RemoteServer::kMaxConnections + 4) {
+            for (int i = 0; i < 20; ++i) {
+                idle.push_back(std::make_unique<QTcpSocket>());
+                idle.back()->connectToHost(QHostAddress::LocalHost, p.server.port());
+            }
+            QTRY_VERIFY(std::all_of(idle.end() - 20, idle.end(), [](const auto &s) {
+                return s->state() != QAbstractSocket::ConnectingState && s->state() != QAbstractSocket::HostLookupState;
+            }));
+        }
+        QTRY_COMPARE(closed(), qsizetype(idle.size()) - (RemoteServer::kMaxConnections - 1));
+        QCOMPARE(p.server.connectionCount(), RemoteServer::kMaxConnections);
+        idle.clear();
+        QTRY_VERIFY(raw(p.server.port(), "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                        .startsWith("HTTP/1.1 401"));
     }
 };
 
