@@ -230,6 +230,7 @@ void RemoteServer::inspect(QTcpSocket *socket)
         return;
     }
     socket->setParent(m_handOff); // the page server's now, as its own connections are
+    QTimer::singleShot(kPlainMillis, socket, [socket] { socket->disconnectFromHost(); });
     m_handOff->pass(socket);
     emit socket->readyRead();
 }

@@ -39,6 +39,9 @@ public:
     static constexpr int kMaxBacklogBytes = 256 * 1024;
     static constexpr int kHeadLimitBytes = 8192;
     static constexpr int kHeadMillis = 10000;
+    // A plain HTTP connection is closed this long after it was opened: the
+    // page's three files need far less, and idle ones must not pile up.
+    static constexpr int kPlainMillis = 30000;
     static constexpr int kMaxClients = 32;
     // Connections of any kind open at once; more are closed as they come.
     static constexpr int kMaxConnections = 128;
