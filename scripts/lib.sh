@@ -1,10 +1,13 @@
 # Shared by scripts/demo and scripts/test: make sure the Debian packages the
 # build needs are installed, then configure and build.
 
+# Recording: Qt Multimedia captures, libsndfile encodes (found through
+# pkg-config); the end-to-end recording test starts its own PulseAudio.
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place.
-ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream)
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
+    qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils)
 
 ensure_packages() {
     local missing=()
