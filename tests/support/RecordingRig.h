@@ -22,6 +22,7 @@ struct RecordingRig
     CallTracker tracker{&rig.session};
     RecordingSettings settings = quickSettings();
     std::unique_ptr<Recorder> recorder;
+    QString databasePath = rig.databasePath(); // where the recorder writes its rows
 
     static RecordingSettings quickSettings()
     {
@@ -45,7 +46,7 @@ struct RecordingRig
 
     Recorder &start()
     {
-        recorder = std::make_unique<Recorder>(settings, rig.databasePath(), &tone, &tracker);
+        recorder = std::make_unique<Recorder>(settings, databasePath, &tone, &tracker);
         recorder->start();
         QTest::qWait(settings.preRollMillis + 100); // the ring fills
         return *recorder;
