@@ -5,6 +5,8 @@
 #include <QAudioSource>
 #include <QMediaDevices>
 
+#include <functional>
+
 namespace {
 
 QAudioFormat captureFormat()
@@ -15,6 +17,35 @@ QAudioFormat captureFormat()
     format.setSampleFormat(QAudioFormat::Int16);
     return format;
 }
+
+// Qt writes what it captures in here; each write is handed on at once.
+class CaptureSink : public QIODevice
+{
+public:
+    explicit CaptureSink(std::function<void(const QByteArray &)> take)
+        : m_take(std::move(take))
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        // Whole samples only; an odd byte waits for the next write.
+        m_pending.append(data, size);
+        const qsizetype whole = m_pending.size() - m_pending.size() % qsizetype(sizeof(qint16));
+        if (whole > 0) {
+            m_take(m_pending.left(whole));
+            m_pending.remove(0, whole);
+        }
+        return size;
+    }
+
+private:
+    std::function<void(const QByteArray &)> m_take;
+    QByteArray m_pending;
+};
 
 } // namespace
 
@@ -86,13 +117,15 @@ bool QtAudioInput::open(QString *error)
         if (state == QAudio::StoppedState && m_source && m_source->error() != QAudio::NoError)
             sourceFailed();
     });
-    m_io = m_source->start();
-    if (!m_io || m_source->error() != QAudio::NoError) {
+    // Pulled: Qt writes into the sink as sound comes (pushed reads come
+    // too seldom with some back ends).
+    m_sink = std::make_unique<CaptureSink>([this](const QByteArray &samples) { deliver(samples); });
+    m_source->start(m_sink.get());
+    if (m_source->error() != QAudio::NoError) {
         *error = QStringLiteral("%1 could not be opened").arg(device.description());
         close();
         return false;
     }
-    connect(m_io, &QIODevice::readyRead, this, &QtAudioInput::read);
     qCInfo(lcRecording) << "capturing from" << device.description();
     return true;
 }
@@ -103,17 +136,8 @@ void QtAudioInput::close()
         m_source->disconnect(this);
         m_source->stop();
     }
-    m_io = nullptr;
     m_source.reset();
-}
-
-void QtAudioInput::read()
-{
-    if (!m_io)
-        return;
-    QByteArray bytes = m_io->readAll();
-    bytes.truncate(bytes.size() - bytes.size() % qsizetype(sizeof(qint16)));
-    deliver(bytes);
+    m_sink.reset();
 }
 
 void QtAudioInput::sourceFailed()

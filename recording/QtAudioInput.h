@@ -4,12 +4,11 @@
 
 #include <QAudioDevice>
 #include <QList>
-#include <QPointer>
+#include <QIODevice>
 
 #include <memory>
 
 class QAudioSource;
-class QIODevice;
 class QMediaDevices;
 
 // A sound card input through Qt Multimedia. The device is picked by id (the
@@ -40,7 +39,6 @@ public:
 private:
     bool open(QString *error);
     void close();
-    void read();
     void devicesChanged();
     void sourceFailed();
     QAudioDevice find() const;
@@ -50,5 +48,5 @@ private:
     bool m_lost = false;
     std::unique_ptr<QMediaDevices> m_devices;
     std::unique_ptr<QAudioSource> m_source;
-    QPointer<QIODevice> m_io;
+    std::unique_ptr<QIODevice> m_sink;
 };

@@ -95,7 +95,7 @@ void Recorder::start()
     m_total = 0;
     m_lastBlockAt = m_tracker->now();
     QString error;
-    if (!m_input->start(&error)) {
+    if (!m_input || !m_input->start(&error)) {
         inputLost(error);
         return;
     }
@@ -206,7 +206,8 @@ void Recorder::fail(const QString &text)
     m_hang.stop();
     m_id = 0; // the writer removed its file
     m_inSegment = false;
-    m_input->stop();
+    if (m_input)
+        m_input->stop();
     const bool first = m_state != State::Failed;
     setState(State::Failed);
     if (first) {

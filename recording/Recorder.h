@@ -5,6 +5,7 @@
 #include "recording/RecordingStore.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -75,7 +76,7 @@ private:
 
     RecordingSettings m_settings;
     QString m_databasePath;
-    AudioInput *m_input;
+    QPointer<AudioInput> m_input;
     CallTracker *m_tracker;
     std::unique_ptr<RecordingWriter> m_writer;
     QTimer m_hang;
