@@ -57,8 +57,13 @@ void TestCommandLine::versionAndHelp()
     r = orvendal({QStringLiteral("--help")});
     QCOMPARE(r.status, 0);
     for (const char *option : {"--device", "--database", "--demo", "--export-banks", "--import-banks",
-                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes"})
+                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes",
+                               "--list-audio-inputs"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
+    // With or without a sound server: a list (maybe none) and a clean exit.
+    r = orvendal({QStringLiteral("--list-audio-inputs")});
+    QCOMPARE(r.status, 0);
+    QVERIFY(!r.out.trimmed().isEmpty());
 }
 
 void TestCommandLine::exportAndImport()
