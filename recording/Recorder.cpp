@@ -131,7 +131,8 @@ void Recorder::writeRange(qint64 from, qint64 to)
     auto *out = reinterpret_cast<qint16 *>(block.data());
     for (qint64 i = from; i < to; ++i)
         *out++ = m_ring[size_t(i % size)];
-    m_writer->append(m_id, block);
+    m_gathered.append(block);
+    handOn();
     m_written = to;
 }
 
@@ -147,9 +148,18 @@ void Recorder::captured(const QByteArray &samples)
     m_total += n;
     m_lastBlockAt = m_tracker->now();
     if (m_id && m_inSegment) {
-        m_writer->append(m_id, samples);
+        m_gathered.append(samples);
         m_written = m_total;
+        if (m_gathered.size() >= qsizetype(sizeof(qint16)) * AudioInput::kSampleRate * kHandOnMillis / 1000)
+            handOn();
     }
+}
+
+void Recorder::handOn()
+{
+    if (m_id && m_writer && !m_gathered.isEmpty())
+        m_writer->append(m_id, m_gathered);
+    m_gathered.clear();
 }
 
 void Recorder::callStarted(const CallInfo &call, qint64 at, const QDateTime &wall)
@@ -184,6 +194,7 @@ void Recorder::callEnded(qint64 at)
         return;
     m_inSegment = false;
     m_callMillis += at - m_segmentStart;
+    handOn();
     m_hang.start(m_settings.hangMillis);
 }
 
@@ -195,6 +206,7 @@ void Recorder::closeCall()
     if (m_inSegment)
         m_callMillis += m_tracker->now() - m_segmentStart;
     m_inSegment = false;
+    handOn();
     if (m_writer)
         m_writer->finish(m_id, m_callMillis >= m_settings.shortestMillis, QDateTime::currentDateTimeUtc());
     m_id = 0;
@@ -204,6 +216,7 @@ void Recorder::closeCall()
 void Recorder::fail(const QString &text)
 {
     m_hang.stop();
+    m_gathered.clear();
     m_id = 0; // the writer removed its file
     m_inSegment = false;
     if (m_input)

@@ -33,6 +33,9 @@ public:
     Q_ENUM(State)
 
     static constexpr int kRetentionEveryMillis = 3600 * 1000;
+    // Sound goes to the writer in blocks of about this length, so that its
+    // thread wakes a few times a second, not at every captured block.
+    static constexpr int kHandOnMillis = 100;
 
     // input: not owned; the tracker's calls are recorded.
     Recorder(const RecordingSettings &settings, const QString &databasePath, AudioInput *input,
@@ -73,6 +76,8 @@ private:
     // Absolute sample index heard at tracker time t.
     qint64 indexAt(qint64 t) const;
     void writeRange(qint64 from, qint64 to);
+    // Hands what is gathered for the call to the writer.
+    void handOn();
 
     RecordingSettings m_settings;
     QString m_databasePath;
@@ -94,4 +99,5 @@ private:
     qint64 m_segmentStart = 0;
     qint64 m_callMillis = 0;
     qint64 m_written = 0;     // samples up to here are queued for the file
+    QByteArray m_gathered;    // of the call, not yet handed to the writer
 };

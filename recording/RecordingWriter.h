@@ -24,8 +24,10 @@ class RecordingWriter : public QObject
 {
     Q_OBJECT
 public:
-    // Sound blocks waiting at most (about ten seconds of 20 ms blocks).
-    static constexpr int kMaxQueued = 500;
+    // Sound blocks waiting at most (ten seconds of the recorder's 100 ms blocks).
+    static constexpr int kMaxQueued = 100;
+    // The thread's nice value, relative to the program's.
+    static constexpr int kNiceness = 10;
 
     RecordingWriter(const QString &databasePath, const QString &folder, RecordingSettings::Format format,
                     QObject *parent = nullptr);
