@@ -22,6 +22,7 @@ struct CallInfo
     QString key() const { return talkgroup.isEmpty() ? QStringLiteral("CH ") + channel + QLatin1Char(' ') + frequency
                                                      : QStringLiteral("TG ") + talkgroup; }
 };
+Q_DECLARE_METATYPE(CallInfo)
 
 // Follows the poll loop and says when a call starts and ends. A call starts
 // when the squelch opens (scan, manual and search) or a talkgroup starts

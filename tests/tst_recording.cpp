@@ -69,6 +69,7 @@ class TestRecording : public QObject
 private slots:
     void conventionalCallsBecomeFiles();
     void talkgroupCallsCarryTheirActivity();
+    void callsEndWithTheModeOrTheLink();
     void namesAndSettings();
 };
 
@@ -183,6 +184,38 @@ void TestRecording::talkgroupCallsCarryTheirActivity()
     QVERIFY(start.isValid());
     QVERIFY(info.tags.value(QStringLiteral("start")).contains(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$|Z$"))));
     QVERIFY(std::abs(start.secsTo(QDateTime::currentDateTime())) < 30);
+}
+
+// A change of mode ends a call; so does a transfer taking the link.
+void TestRecording::callsEndWithTheModeOrTheLink()
+{
+    RecordingRig r;
+    QSignalSpy started(&r.tracker, &CallTracker::callStarted);
+    QSignalSpy ended(&r.tracker, &CallTracker::callEnded);
+    r.rig.enterMode(ScannerMode::Scan);
+    r.rig.reply(QStringLiteral("+"));
+    r.rig.reply(QStringLiteral("C012 F01544150 TF DF LF AF PF"));
+    QCOMPARE(started.size(), 1);
+    r.rig.reply(QStringLiteral("MD01"));
+    QCOMPARE(ended.size(), 1);
+    r.rig.reply(QStringLiteral("+"));
+    r.rig.reply(QStringLiteral("C012 F01544150 TF DF LF AF PF"));
+    QCOMPARE(started.size(), 2);
+    // Trunk modes follow talkgroups, not the squelch.
+    r.rig.enterMode(ScannerMode::TrunkScan);
+    QCOMPARE(ended.size(), 2);
+    r.rig.reply(QStringLiteral("+"));
+    QCOMPARE(started.size(), 2);
+    r.talkgroupCall(QStringLiteral("77"), 0);
+    QCOMPARE(started.size(), 3);
+    QCOMPARE(ended.size(), 3);
+    for (int i = 0; i < PollLoop::kAgreeingReplies; ++i)
+        r.rig.reply(QStringLiteral("ID C 78"));
+    QCOMPARE(started.size(), 4);
+    const LinkLoan loan = r.rig.session.lendLink();
+    QVERIFY(loan.id != 0);
+    QCOMPARE(ended.size(), 4);
+    QCOMPARE(started.last().first().value<CallInfo>().talkgroup, QStringLiteral("78"));
 }
 
 // Names safe on every file system; settings read back clamped.
