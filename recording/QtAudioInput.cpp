@@ -62,6 +62,7 @@ QtAudioInput::QtAudioInput(const QString &deviceId, QObject *parent)
     : AudioInput(parent)
     , m_id(deviceId)
 {
+    connect(&m_watch, &QTimer::timeout, this, &QtAudioInput::devicesChanged);
 }
 
 QtAudioInput::~QtAudioInput()
@@ -89,12 +90,14 @@ bool QtAudioInput::start(QString *error)
         m_devices = std::make_unique<QMediaDevices>();
         connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &QtAudioInput::devicesChanged);
     }
+    m_watch.start(kWatchMillis);
     return open(error);
 }
 
 void QtAudioInput::stop()
 {
     m_wanted = false;
+    m_watch.stop();
     close();
     m_devices.reset();
 }

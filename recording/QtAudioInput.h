@@ -4,6 +4,7 @@
 
 #include <QAudioDevice>
 #include <QList>
+#include <QTimer>
 #include <QIODevice>
 
 #include <memory>
@@ -36,6 +37,10 @@ public:
     bool isActive() const override { return m_source != nullptr; }
     bool isLost() const { return m_lost; }
 
+    // How often the device list is looked at as well (not every back end
+    // says when it changes).
+    static constexpr int kWatchMillis = 1000;
+
 private:
     bool open(QString *error);
     void close();
@@ -47,6 +52,7 @@ private:
     bool m_wanted = false; // started and not stopped
     bool m_lost = false;
     std::unique_ptr<QMediaDevices> m_devices;
+    QTimer m_watch;
     std::unique_ptr<QAudioSource> m_source;
     std::unique_ptr<QIODevice> m_sink;
 };

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <optional>
 #include <numbers>
 
 class TestRecordingAudio : public QObject
@@ -20,6 +21,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void toneThroughTheSoundServer();
+    void inputRemovedAndBack();
 
 private:
     QTemporaryDir m_runtime;
@@ -123,6 +125,41 @@ void TestRecordingAudio::toneThroughTheSoundServer()
     const double pitch = crossings / 2.0 * AudioInput::kSampleRate / double(n);
     QVERIFY2(std::abs(pitch - kTone) < 50, qPrintable(QString::number(pitch)));
     QVERIFY2(AudioInput::rms(got) > 0.2, qPrintable(QString::number(AudioInput::rms(got))));
+}
+
+// The input's source goes from the server mid-capture: said once; when a
+// source of that name is back, capture starts again by itself.
+void TestRecordingAudio::inputRemovedAndBack()
+{
+    // What pactl printed; nullopt when it failed.
+    auto pactl = [](const QStringList &args) -> std::optional<QString> {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), args);
+        if (!p.waitForFinished(5000) || p.exitCode() != 0)
+            return std::nullopt;
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    };
+    if (QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
+        QSKIP("pactl is needed (Debian: pulseaudio-utils)");
+    const QStringList load{QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                           QStringLiteral("master=orvendal_test.monitor"), QStringLiteral("source_name=orvendal_spare")};
+    const std::optional<QString> module = pactl(load);
+    QVERIFY(module && !module->isEmpty());
+    QTRY_VERIFY(QtAudioInput::inputs().size() >= 2);
+    QtAudioInput input(QStringLiteral("orvendal_spare"));
+    QSignalSpy lost(&input, &AudioInput::lost);
+    QSignalSpy returned(&input, &AudioInput::returned);
+    QString error;
+    QVERIFY2(input.start(&error), qPrintable(error));
+    QVERIFY(pactl({QStringLiteral("unload-module"), *module}));
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+    QVERIFY(!input.isActive());
+    QTest::qWait(300);
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(pactl(load));
+    QTRY_COMPARE_WITH_TIMEOUT(returned.size(), 1, 5000);
+    QVERIFY(input.isActive());
+    input.stop();
 }
 
 QTEST_MAIN(TestRecordingAudio)
