@@ -80,6 +80,12 @@ void TestRecordingAudio::toneThroughTheSoundServer()
     for (const QtAudioInput::Device &d : QtAudioInput::inputs())
         ids << d.id;
     QVERIFY2(ids.contains(source), qPrintable(ids.join(QLatin1Char(' '))));
+    // The program lists it too.
+    QProcess list;
+    list.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--list-audio-inputs")});
+    QVERIFY(list.waitForFinished(30000));
+    QCOMPARE(list.exitCode(), 0);
+    QVERIFY(QString::fromLocal8Bit(list.readAllStandardOutput()).contains(source + QLatin1Char('\t')));
 
     QtAudioInput input(source);
     RecordingRig r;
