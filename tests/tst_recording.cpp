@@ -71,6 +71,7 @@ private slots:
     void talkgroupCallsCarryTheirActivity();
     void callsEndWithTheModeOrTheLink();
     void namesAndSettings();
+    void everyFormatReadsBack();
 };
 
 // Scan mode: one file per call, its length the call's plus the pre-roll
@@ -248,6 +249,31 @@ void TestRecording::namesAndSettings()
     QVERIFY(s.save(*store));
     QCOMPARE(RecordingSettings::load(*store).retentionDays, 7);
     QCOMPARE(store->value(LinkSettings::kPortKey), QVariant()); // nothing else written
+}
+
+// FLAC, Ogg Opus and WAV: a second of tone written reads back as a second
+// with its tags.
+void TestRecording::everyFormatReadsBack()
+{
+    QTemporaryDir dir;
+    QByteArray second(AudioInput::kSampleRate * 2, Qt::Uninitialized);
+    auto *s = reinterpret_cast<qint16 *>(second.data());
+    for (int i = 0; i < AudioInput::kSampleRate; ++i)
+        s[i] = qint16(10000 * std::sin(2 * 3.14159265 * 800 * i / AudioInput::kSampleRate));
+    for (auto format : {RecordingSettings::Format::Flac, RecordingSettings::Format::OggOpus, RecordingSettings::Format::Wav}) {
+        const QString path = dir.filePath(QStringLiteral("t.") + RecordingSettings::extension(format));
+        AudioFile file;
+        QString error;
+        QVERIFY2(file.create(path, format, QStringLiteral("Title"), {{QStringLiteral("talkgroup"), QStringLiteral("42")}},
+                             &error)
+                     && file.write(second, &error) && file.close(&error),
+                 qPrintable(RecordingSettings::formatName(format) + QLatin1Char(' ') + error));
+        AudioFile::Info info;
+        QVERIFY(AudioFile::read(path, &info, &error));
+        QVERIFY2(std::abs(info.seconds - 1.0) < 0.05, qPrintable(QString::number(info.seconds)));
+        QCOMPARE(info.title, QStringLiteral("Title"));
+        QCOMPARE(info.tags.value(QStringLiteral("talkgroup")), QStringLiteral("42"));
+    }
 }
 
 QTEST_MAIN(TestRecording)
