@@ -78,7 +78,8 @@ void Recorder::start()
                                  .arg(done.partsRemoved)
                                  .arg(done.filesRegistered)
                                  .arg(done.rowsRemoved);
-        qCInfo(lcRecording).noquote() << text;
+        // Shown in the log as the program's filter has it by default.
+        qCWarning(lcRecording).noquote() << text;
         emit notice(text);
     });
     connect(m_writer.get(), &RecordingWriter::recoveryFailed, this, [](const QString &error) {
