@@ -129,7 +129,20 @@ bool Startup::run()
 void Startup::terminate(int signalNumber)
 {
     qCInfo(lcStartup) << "ending on signal" << signalNumber;
+    if (m_terminating) {
+        // Asked again while a question holds the window open: end now. What
+        // is still queued is written as the program is taken down.
+        QCoreApplication::exit(0);
+        return;
+    }
+    m_terminating = true;
     if (m_window) {
+        // The port and the talkgroup log are put away first: an editor's
+        // question about unsaved edits may hold the window open until the
+        // session manager gives up on us.
+        m_session->shutdown();
+        while (m_activity && m_activity->queued() > 0 && m_activity->flush()) {
+        }
         // Its closing() ends the event loop once everything is put away.
         m_window->close();
         return;

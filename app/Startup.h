@@ -70,6 +70,7 @@ private:
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<CommPort> m_port;
     std::unique_ptr<ChannelDatabase> m_lookupsDb;
+    bool m_terminating = false;
     std::unique_ptr<TalkgroupActivityLog> m_activity;
     std::unique_ptr<TrafficTap> m_tap;
     std::unique_ptr<DisplayModel> m_display;

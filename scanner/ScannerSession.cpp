@@ -212,9 +212,13 @@ void ScannerSession::stopPolling()
 
 void ScannerSession::abortResume()
 {
-    if (m_resume)
-        m_resume->abort();
-    delete m_resume;
+    // Not deleted here: a loss the port reports from inside one of the
+    // sequence's own writes ends up here while that write is under way.
+    if (!m_resume)
+        return;
+    m_resume->abort();
+    m_resume->deleteLater();
+    m_resume = nullptr;
 }
 
 void ScannerSession::linkQuiet()

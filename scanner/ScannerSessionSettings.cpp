@@ -27,6 +27,8 @@ void ScannerSession::askComPort()
     if (m_phase == Phase::Lent || m_phase == Phase::Ended)
         return; // the port is not ours now
     const bool wasOpen = m_w.port->isOpen();
+    // Nothing polls, retries or resumes while the questions are open.
+    suspend();
     if (wasOpen) {
         m_w.port->close();
         m_w.display->setStatusLine(m_link.closedMessage());
@@ -34,7 +36,8 @@ void ScannerSession::askComPort()
     if (m_link.askPortFromMenu(m_prompt)) {
         saved(m_link.savePort(*m_w.store));
     } else if (!wasOpen) {
-        return; // cancelled: nothing changes
+        waitForPort(m_w.port->errorString()); // cancelled: as it was
+        return;
     }
     if (!m_link.isSetUp() && !m_link.askSpeed(m_prompt)) {
         waitForPort(QString());
@@ -42,13 +45,10 @@ void ScannerSession::askComPort()
     }
     saved(m_link.saveSpeed(*m_w.store));
     applyPortSettings();
-    if (openPort(false)) {
-        if (m_phase != Phase::Polling)
-            startPolling(); // waits for a connection that does not stand yet
-    } else {
-        stopPolling();
+    if (openPort(false))
+        startPolling(); // waits for a connection that does not stand yet
+    else
         waitForPort(m_w.port->errorString());
-    }
 }
 
 void ScannerSession::askComSpeed()

@@ -1,6 +1,7 @@
 // The talkgroup activity log: what the poll loop hands it, how it is stored
 // and filtered; and the serial monitor's record of the link.
 
+#include "ActivityChecks.h"
 #include "SessionRig.h"
 #include "SimCommPort.h"
 #include "data/ActivityModels.h"
@@ -19,16 +20,6 @@
 
 namespace {
 
-QStringList activityRows(QSqlDatabase db)
-{
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT ID, BANK FROM TALKGROUP_ACTIVITY ORDER BY rowid"));
-    QStringList rows;
-    while (q.next())
-        rows << q.value(0).toString() + QLatin1Char('/') + q.value(1).toString();
-    return rows;
-}
-
 QStringList column(QSqlQueryModel &model, int col)
 {
     while (model.canFetchMore())
@@ -38,14 +29,6 @@ QStringList column(QSqlQueryModel &model, int col)
         values << model.index(r, col).data().toString();
     return values;
 }
-
-int count(QSqlDatabase db, const QString &sql)
-{
-    QSqlQuery q(db);
-    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-}
-
-const QDateTime kNoon(QDate(2026, 5, 4), QTime(12, 0));
 
 // A database file of an older version: its tables as they were then.
 void makeOldFile(const QString &path, int version, const QStringList &extra)

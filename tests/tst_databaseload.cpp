@@ -2,6 +2,7 @@
 // database, a queue past its bound, the write-ahead log's size, pruning and
 // the retention setting.
 
+#include "ActivityChecks.h"
 #include "SessionRig.h"
 #include "SimCommPort.h"
 #include "data/ActivityModels.h"
@@ -14,27 +15,6 @@
 #include <QSqlQuery>
 #include <QTest>
 
-namespace {
-
-QStringList activityRows(QSqlDatabase db)
-{
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT ID, BANK FROM TALKGROUP_ACTIVITY ORDER BY rowid"));
-    QStringList rows;
-    while (q.next())
-        rows << q.value(0).toString() + QLatin1Char('/') + q.value(1).toString();
-    return rows;
-}
-
-int count(QSqlDatabase db, const QString &sql)
-{
-    QSqlQuery q(db);
-    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-}
-
-const QDateTime kNoon(QDate(2026, 5, 4), QTime(12, 0));
-
-} // namespace
 
 class TestDatabaseLoad : public QObject
 {

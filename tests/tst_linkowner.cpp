@@ -13,6 +13,8 @@ private slots:
     void shutdownAtAnyPhase();
     void onlyTheLoanOutGivesTheLinkBack();
     void silentSerialScannerIsSaid();
+    void lossWhileResuming();
+    void portSetupHoldsTheRetries();
 };
 
 void TestLinkOwner::transferDuringTheSelfTest()
@@ -114,6 +116,61 @@ void TestLinkOwner::silentSerialScannerIsSaid()
     // The first reply puts it back.
     port.inject("MD01\r");
     QTRY_COMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #2 OPENED at 9600,N,8,1"));
+    parts.session.shutdown();
+}
+
+void TestLinkOwner::lossWhileResuming()
+{
+    // The device fails a write of the resume's own typing: the resume ends
+    // there and the session waits for the device.
+    for (const int writes : {0, 2}) {
+        TempSettings store;
+        store->setValue("Config/Com_Port", "2");
+        store->setValue("Config/Com_Speed", "9600");
+        FakeCommPort port;
+        SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
+        parts.session.setSelfTestPause(1);
+        parts.session.load();
+        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+        port.inject("MD01\r");
+        QTRY_COMPARE(parts.session.state().mode, ScannerMode::Manual);
+        parts.session.suspend();
+        port.failWriteAfter(writes);
+        parts.session.resumeWithChannel(QStringLiteral("123"));
+        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+        QTest::qWait(300); // the typing's pauses would have run out
+        QCOMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+        QVERIFY(!port.isOpen());
+        parts.session.shutdown();
+    }
+}
+
+void TestLinkOwner::portSetupHoldsTheRetries()
+{
+    // The device will not open, so the session retries it; while the user
+    // answers the Port Setup question (the event loop running meanwhile),
+    // the old device is not tried.
+    TempSettings store;
+    store->setValue("Config/Com_Port", "2");
+    store->setValue("Config/Com_Speed", "9600");
+    FakeCommPort port;
+    port.failOpenWith(QStringLiteral("No such device"));
+    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
+    parts.session.setSelfTestPause(1);
+    parts.session.load();
+    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+    int opensWhileAsked = -1;
+    parts.session.setPrompt([&](const QString &, const QString &, const QString &) -> std::optional<QString> {
+        const int before = port.openCount();
+        port.failOpenWith(QString()); // the old device is back meanwhile
+        QTest::qWait(ScannerSession::kRetryMillis + 300);
+        opensWhileAsked = port.openCount() - before;
+        return QStringLiteral("3");
+    });
+    parts.session.askComPort();
+    QCOMPARE(opensWhileAsked, 0);
+    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+    QCOMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #3 OPENED at 9600,N,8,1"));
     parts.session.shutdown();
 }
 

@@ -23,7 +23,9 @@ void BankRestore::begin()
     }
     // Manual mode, then into memory access.
     sendFor(Command::key(Command::Key::Manual), 0);
-    sendFor(Command::kMemoryAccessStart, 0);
+    // Selections ("MAnnn") are answered with the channel, or not at all:
+    // they have no place among the answers counted, which are the keys'.
+    send(Command::kMemoryAccessStart);
     emit statusText(tr("Restoring from PC to scanner"));
     m_bankIndex = 0;
     startBank();
@@ -69,7 +71,7 @@ void BankRestore::startChannel()
     const int n = channelNumber();
     reportChannel();
     m_answered = false;
-    sendFor(Command::memoryAccess(n), n);
+    send(Command::memoryAccess(n));
 
     const auto row = m_frequencies.constFind(n);
     const QString sFreq = row != m_frequencies.cend() && !row->isNull() ? row->toString() : QString();
@@ -111,8 +113,11 @@ void BankRestore::received()
 void BankRestore::handleLine(const QString &line)
 {
     // Only answers count: an acknowledgement, a refusal or a channel reply.
+    // While typing, a channel reply is the answer to a selection, which
+    // takes no answer's place.
     const bool refused = line == QLatin1String("NG");
-    if (!refused && !line.startsWith(QLatin1Char('O')) && !line.startsWith(QLatin1Char('C')))
+    const bool channelReply = line.startsWith(QLatin1Char('C'));
+    if (!refused && !line.startsWith(QLatin1Char('O')) && (!channelReply || m_verifying < 0))
         return;
     const int channel = m_expected.isEmpty() ? 0 : m_expected.takeFirst();
     if (refused && channel > 0)

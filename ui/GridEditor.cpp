@@ -74,7 +74,11 @@ GridEditor::~GridEditor()
 
 bool GridEditor::openDatabase()
 {
-    m_db = std::make_unique<ChannelDatabase>(m_path, m_connection);
+    // The editors run on the thread that polls the scanner: a file another
+    // program holds locked fails a write soon (the edits stay, to be written
+    // again) rather than stalling the faceplate.
+    constexpr int kBusyMillis = 100;
+    m_db = std::make_unique<ChannelDatabase>(m_path, m_connection, kBusyMillis);
     QString error;
     if (m_db->open(&error))
         return true;

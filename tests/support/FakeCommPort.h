@@ -24,6 +24,8 @@ public:
     QString openedDevice() const { return m_device; }
     int openCount() const { return m_opens; }
     void setLossOnClose(bool on) { m_lossOnClose = on; }
+    // The write after the next n fails as a pulled device's does; -1: never.
+    void failWriteAfter(int n) { m_writesLeft = n; }
     QString appliedSettings() const { return m_applied; }
 
 protected:
@@ -35,7 +37,13 @@ protected:
             notifyLost(QStringLiteral("closed"));
     }
     bool applySettings(const SerialSettings &settings) override;
-    void writeDevice(const QByteArray &bytes) override { m_written.append(bytes); }
+    // A device pulled out fails the write itself, in the middle of the call.
+    void writeDevice(const QByteArray &bytes) override
+    {
+        if (m_writesLeft >= 0 && m_writesLeft-- == 0)
+            return notifyLost(QStringLiteral("write failed"));
+        m_written.append(bytes);
+    }
     QByteArray readDevice() override;
 
 private:
@@ -46,4 +54,5 @@ private:
     QString m_applied;
     int m_opens = 0;
     bool m_lossOnClose = false;
+    int m_writesLeft = -1;
 };
