@@ -91,7 +91,9 @@ bool QtAudioInput::start(QString *error)
         connect(m_devices.get(), &QMediaDevices::audioInputsChanged, this, &QtAudioInput::devicesChanged);
     }
     m_watch.start(kWatchMillis);
-    return open(error);
+    // One that cannot be opened now is tried again as the list is watched.
+    m_lost = !open(error);
+    return !m_lost;
 }
 
 void QtAudioInput::stop()
