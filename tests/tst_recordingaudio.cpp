@@ -166,6 +166,15 @@ void TestRecordingAudio::inputRemovedAndBack()
     QTRY_COMPARE_WITH_TIMEOUT(returned.size(), 1, 5000);
     QVERIFY(input.isActive());
     input.stop();
+
+    // Not there at the start: capture starts once it comes.
+    QtAudioInput late(QStringLiteral("orvendal_late"));
+    QSignalSpy lateBack(&late, &AudioInput::returned);
+    QVERIFY(!late.start(&error));
+    QVERIFY(pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                   QStringLiteral("master=orvendal_test.monitor"), QStringLiteral("source_name=orvendal_late")}));
+    QTRY_COMPARE_WITH_TIMEOUT(lateBack.size(), 1, 5000);
+    QVERIFY(late.isActive());
 }
 
 QTEST_MAIN(TestRecordingAudio)
