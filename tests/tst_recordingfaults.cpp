@@ -172,6 +172,10 @@ void TestRecordingFaults::killedMidCallThenRestarted()
 {
     RecordingRig r;
     QProcess helper;
+    // What the killed helper cannot clean up stays in this test's folder.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), r.rig.store.dir.path());
+    helper.setProcessEnvironment(env);
     helper.start(QStringLiteral(ORVENDAL_RECORDING_HELPER), {QStringLiteral("kill"), r.databasePath, r.folder()});
     QVERIFY(helper.waitForStarted());
     QString out;
