@@ -72,8 +72,9 @@ void Recorder::start()
     connect(m_writer.get(), &RecordingWriter::recovered, this, [this](const RecordingStore::Recovery &done) {
         if (!done.any())
             return;
-        const QString text = QStringLiteral("Recordings of an earlier run put in order: %1 unfinished finished, %2 "
-                                            "removed, %3 files registered, %4 rows of missing files removed")
+        const QString text = QStringLiteral("Recordings left by an earlier run: %1 unfinished files completed, %2 "
+                                            "removed; %3 files without a row registered; %4 rows of missing files "
+                                            "removed")
                                  .arg(done.partsFinished)
                                  .arg(done.partsRemoved)
                                  .arg(done.filesRegistered)
@@ -209,7 +210,7 @@ void Recorder::closeCall()
     m_inSegment = false;
     handOn();
     if (m_writer)
-        m_writer->finish(m_id, m_callMillis >= m_settings.shortestMillis, QDateTime::currentDateTimeUtc());
+        m_writer->finish(m_id, m_callMillis >= m_settings.shortestMillis);
     m_id = 0;
     m_key.clear();
 }

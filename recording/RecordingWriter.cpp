@@ -83,12 +83,11 @@ bool RecordingWriter::append(quint64 id, const QByteArray &samples)
     return true;
 }
 
-void RecordingWriter::finish(quint64 id, bool keep, const QDateTime &end)
+void RecordingWriter::finish(quint64 id, bool keep)
 {
     Command c(Command::Kind::Finish);
     c.id = id;
     c.keep = keep;
-    c.when = end;
     push(std::move(c));
 }
 
@@ -155,7 +154,6 @@ void RecordingWriter::run()
                 Command end(Command::Kind::Finish);
                 end.id = m_current->id;
                 end.keep = true;
-                end.when = QDateTime::currentDateTimeUtc();
                 doFinish(end);
             }
             m_store.reset();
@@ -170,7 +168,6 @@ void RecordingWriter::doOpen(const Command &c)
         Command end(Command::Kind::Finish);
         end.id = m_current->id;
         end.keep = true;
-        end.when = c.when;
         doFinish(end);
     }
     auto cur = std::make_unique<Current>();

@@ -38,7 +38,7 @@ public:
     // False when the queue was full and the samples were dropped.
     bool append(quint64 id, const QByteArray &samples);
     // keep: the call was long enough; otherwise the file goes.
-    void finish(quint64 id, bool keep, const QDateTime &end);
+    void finish(quint64 id, bool keep);
     // Leftovers of an earlier run (see RecordingStore::recover).
     void recover();
     void prune(int days, qint64 maxBytes);
