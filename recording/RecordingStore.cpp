@@ -154,6 +154,25 @@ bool RecordingStore::addRow(const RecordingRow &row, QString *error)
     return true;
 }
 
+bool RecordingStore::remove(const QString &file, QString *error)
+{
+    if (!ensureOpen(error))
+        return false;
+    QSqlQuery del(m_db->database());
+    del.prepare(QStringLiteral("DELETE FROM RECORDINGS WHERE FILE = ?"));
+    del.addBindValue(file);
+    if (!del.exec()) {
+        *error = del.lastError().text();
+        return false;
+    }
+    if (QFile::exists(file) && !QFile::remove(file)) {
+        // Found and registered again at the next start.
+        *error = QStringLiteral("%1 could not be deleted").arg(QDir::toNativeSeparators(file));
+        return false;
+    }
+    return true;
+}
+
 bool RecordingStore::rowFromFile(const QString &path, RecordingRow *row)
 {
     AudioFile::Info info;

@@ -80,6 +80,10 @@ public:
     // each row first, then its file. How many went, or -1 with *error.
     int prune(int days, qint64 maxBytes, const QDateTime &now, QString *error);
 
+    // Deletes one recording: its row, then its file. False with *error when
+    // the row cannot be deleted (the file is then left too).
+    bool remove(const QString &file, QString *error);
+
     // Reads a finished file's tags into a row; false when it is no sound file.
     static bool rowFromFile(const QString &path, RecordingRow *row);
 

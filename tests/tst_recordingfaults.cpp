@@ -248,6 +248,10 @@ void TestRecordingFaults::retentionByAgeAndSize()
     QStringList left{recent, newest};
     left.sort();
     QCOMPARE(rowFiles(db), left);
+    // One deleted by hand: row and file.
+    QVERIFY(store.remove(recent, &error));
+    QVERIFY(!QFileInfo::exists(recent));
+    QCOMPARE(rowFiles(db), QStringList{newest});
 }
 
 QTEST_MAIN(TestRecordingFaults)
