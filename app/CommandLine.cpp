@@ -5,6 +5,7 @@
 #include "data/ChannelDatabase.h"
 #include "data/ImportPlan.h"
 #include "data/TalkgroupCsv.h"
+#include "recording/QtAudioInput.h"
 #include "remote/RemoteServer.h"
 
 #include <QCommandLineParser>
@@ -24,7 +25,7 @@ const QStringList &batchOptions()
     static const QStringList names = {
         QStringLiteral("help"),          QStringLiteral("h"),            QStringLiteral("version"),
         QStringLiteral("v"),             QStringLiteral("export-banks"), QStringLiteral("import-banks"),
-        QStringLiteral("export-talkgroups"), QStringLiteral("import-talkgroups"),
+        QStringLiteral("export-talkgroups"), QStringLiteral("import-talkgroups"), QStringLiteral("list-audio-inputs"),
     };
     return names;
 }
@@ -61,6 +62,8 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("Read talkgroups from a CSV file and print what would change; writes only with --yes."),
          QStringLiteral("FILE")},
         {QStringLiteral("yes"), QStringLiteral("Write what an import found, without asking.")},
+        {QStringLiteral("list-audio-inputs"),
+         QStringLiteral("Print the audio inputs calls can be recorded from (id, then name) and exit.")},
     });
 }
 
@@ -165,7 +168,8 @@ int importFile(const ImportPlan &plan, ChannelDatabase &db, bool yes)
 QString conflict(const QCommandLineParser &parser)
 {
     QStringList commands;
-    for (const char *name : {"export-banks", "import-banks", "export-talkgroups", "import-talkgroups"}) {
+    for (const char *name : {"export-banks", "import-banks", "export-talkgroups", "import-talkgroups",
+                             "list-audio-inputs"}) {
         if (parser.isSet(QLatin1String(name)))
             commands << QStringLiteral("--%1").arg(QLatin1String(name));
     }
@@ -191,6 +195,16 @@ QString conflict(const QCommandLineParser &parser)
     return {};
 }
 
+int listAudioInputs()
+{
+    const QList<QtAudioInput::Device> inputs = QtAudioInput::inputs();
+    if (inputs.isEmpty())
+        std::printf("No audio inputs.\n");
+    for (const QtAudioInput::Device &d : inputs)
+        std::printf("%s\t%s%s\n", qPrintable(d.id), qPrintable(d.description), d.isDefault ? " (default)" : "");
+    return Done;
+}
+
 } // namespace
 
 int runBatch(QCoreApplication &app)
@@ -203,6 +217,8 @@ int runBatch(QCoreApplication &app)
         fail(QStringLiteral("nothing was done; see --help"));
         return Usage;
     }
+    if (parser.isSet(QStringLiteral("list-audio-inputs")))
+        return listAudioInputs();
     QString database = AppInfo::databasePath();
     if (parser.isSet(QStringLiteral("database"))) {
         // A mistyped name must not become a new, empty database.

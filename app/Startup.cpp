@@ -6,6 +6,10 @@
 #include "data/TalkgroupActivityLog.h"
 #include "link/SerialCommPort.h"
 #include "link/TrafficTap.h"
+#include "recording/CallTracker.h"
+#include "recording/QtAudioInput.h"
+#include "recording/Recorder.h"
+#include "recording/ToneGenerator.h"
 #include "remote/RemoteServer.h"
 #include "remote/RemoteSettings.h"
 #include "scanner/AuxDisplayModel.h"
@@ -54,6 +58,9 @@ Startup::~Startup()
     m_remote.reset();
     m_keyboard.reset();
     m_keypad.reset();
+    m_recorder.reset(); // a call being recorded is finished
+    m_audioInput.reset();
+    m_calls.reset();
     m_session.reset();
     m_activity.reset(); // what is queued is written
     m_simHost.reset();
@@ -71,6 +78,30 @@ QString Startup::startSimulator()
         return path;
     qCWarning(lcStartup) << "the simulated scanner could not be started:" << error;
     return {};
+}
+
+void Startup::startRecording(const QString &databasePath)
+{
+    RecordingSettings settings = RecordingSettings::load(*m_store, m_options.demo);
+    if (!settings.enabled)
+        return; // no device opened, nothing running
+    m_calls = std::make_unique<CallTracker>(m_session.get());
+    if (m_options.demo) {
+        // The demo's calls sound as tones, into a folder of their own.
+        auto tone = std::make_unique<ToneGenerator>();
+        ToneGenerator *generator = tone.get();
+        connect(m_calls.get(), &CallTracker::callStarted, generator,
+                [generator](const CallInfo &call) { generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup); });
+        connect(m_calls.get(), &CallTracker::callEnded, generator, &ToneGenerator::close);
+        m_audioInput = std::move(tone);
+        if (settings.folder.isEmpty())
+            settings.folder = QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings"));
+    } else {
+        m_audioInput = std::make_unique<QtAudioInput>(settings.inputDevice);
+    }
+    m_recorder = std::make_unique<Recorder>(settings, databasePath, m_audioInput.get(), m_calls.get());
+    connect(m_recorder.get(), &Recorder::problem, m_display.get(), &DisplayModel::setProblemLine);
+    m_recorder->start();
 }
 
 bool Startup::databaseAgreed()
@@ -161,6 +192,7 @@ void Startup::showFacePlate()
     m_activity->start(retentionDays);
     connect(m_activity.get(), &TalkgroupActivityLog::problem, display, &DisplayModel::setProblemLine);
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
+    startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
     m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{

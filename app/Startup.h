@@ -9,7 +9,9 @@
 
 #include <memory>
 
+class AudioInput;
 class AuxDisplayModel;
+class CallTracker;
 class AuxLookups;
 class ChannelDatabase;
 class CommPort;
@@ -18,6 +20,7 @@ class FacePlateWindow;
 class Keyboard;
 class Keypad;
 class PtyHost;
+class Recorder;
 class QSettings;
 class RemoteServer;
 class ScannerEngine;
@@ -54,6 +57,9 @@ private:
     // The simulated scanner on a pseudo-terminal for --demo; its path, or
     // empty (with a message) when it cannot be made.
     QString startSimulator();
+    // Records calls when recording is on (always in --demo, from the tone
+    // generator, unless the settings turn it off).
+    void startRecording(const QString &databasePath);
     // The web front panel as the settings or --remote say; for --remote its
     // address goes to standard output.
     void startRemote();
@@ -77,6 +83,9 @@ private:
     std::unique_ptr<ScannerSession> m_session;
     std::unique_ptr<Keypad> m_keypad;
     std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<CallTracker> m_calls;
+    std::unique_ptr<AudioInput> m_audioInput;
+    std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
     std::unique_ptr<FacePlateWindow> m_window;
 };

@@ -121,12 +121,23 @@ QStringList DatabaseSchema::utcStatements()
                 .arg(utc)};
 }
 
+QStringList DatabaseSchema::recordingStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS RECORDINGS (FILE TEXT NOT NULL UNIQUE, START_UTC TEXT NOT NULL, "
+                       "END_UTC TEXT NOT NULL, DURATION REAL NOT NULL, CHANNEL TEXT, FREQUENCY TEXT, TALKGROUP TEXT, "
+                       "ACTIVITY INTEGER, BYTES INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS RECORDINGS_START ON RECORDINGS (START_UTC)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS RECORDINGS_ACTIVITY ON RECORDINGS (ACTIVITY)"),
+    };
+}
+
 QStringList DatabaseSchema::tableNames()
 {
     QStringList names;
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
         names << ChannelDatabase::bankTableName(bank);
-    names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY");
+    names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY") << QStringLiteral("RECORDINGS");
     return names;
 }
 
@@ -182,6 +193,9 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error, bool *bu
     case 2:
         step = utcStatements();
         break;
+    case 3:
+        step = recordingStatements();
+        break;
     default:
         break;
     }
@@ -200,7 +214,7 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error, bool *busy)
     const QStringList tables = statements(error);
     if (tables.isEmpty())
         return false;
-    if (!runInTransaction(db, tables + activityStatements(), error, busy))
+    if (!runInTransaction(db, tables + activityStatements() + recordingStatements(), error, busy))
         return false;
     // Every table must be there now, else the file is not one to work on.
     const QStringList made = db.tables();

@@ -13,7 +13,7 @@ class DatabaseSchema
 {
 public:
     // PRAGMA user_version of a file this program writes.
-    static constexpr int kVersion = 3;
+    static constexpr int kVersion = 4;
 
     // The statements that create every table (each "IF NOT EXISTS"); none,
     // with *error, when the definitions built into the program cannot be read.
@@ -27,6 +27,10 @@ public:
     // without an offset; they are turned into UTC as the system's time zone
     // has them. A time that cannot be read is left as it is.
     static QStringList utcStatements();
+    // Version 4: a row per recorded call. FILE is the finished file's full
+    // path; START_UTC and END_UTC are written as HEARD is; ACTIVITY is the
+    // rowid of the TALKGROUP_ACTIVITY row of the call, or NULL.
+    static QStringList recordingStatements();
     // The tables a complete database holds.
     static QStringList tableNames();
 

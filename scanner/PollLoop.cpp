@@ -182,7 +182,10 @@ void PollLoop::handleSquelch(const QString &r)
         m_nextQuery = Command::kQueryTalkgroup;
         return;
     }
-    if (SquelchReply::decode(r) == Squelch::Open) {
+    const std::optional<Squelch> squelch = SquelchReply::decode(r);
+    if (squelch)
+        emit squelchHeard(*squelch == Squelch::Open);
+    if (squelch == Squelch::Open) {
         if (mode == ScannerMode::Scan || mode == ScannerMode::Manual)
             m_nextQuery = Command::kReadChannel;
         return;
@@ -238,6 +241,7 @@ void PollLoop::handleChannel(const QString &r)
     display->setText(DisplayModel::LOCKOUT, flagText(reply.lockout, QStringLiteral("L/O")));
     display->setText(DisplayModel::PRI, flagText(reply.priority, QStringLiteral("PRI")));
     m_w.lookups->lookupChannel(m_channelText, m_frequencyText);
+    emit channelHeard(m_channelText, m_frequencyText);
     m_nextQuery = Command::kQuerySquelch;
 }
 
@@ -251,8 +255,10 @@ void PollLoop::handleTalkgroup(const QString &r)
     case TalkgroupReply::Kind::DisplayOn:
         break;
     case TalkgroupReply::Kind::NoTalkgroup:
-        if (agreed(QStringLiteral("E")))
+        if (agreed(QStringLiteral("E")) && !m_loggedTalkgroup.isEmpty()) {
             m_loggedTalkgroup.clear(); // the showing is over for the log
+            emit talkgroupGone();
+        }
         // Keep asking, so the next talkgroup is shown and logged when it comes.
         clearDisplay();
         m_w.display->showTrunkSearchTemplate();
@@ -318,7 +324,8 @@ void PollLoop::handleMode(const QString &r)
         return;
     }
     clearDisplay();
-    if (*mode != m_state->mode) {
+    const bool changed = *mode != m_state->mode;
+    if (changed) {
         m_lastTalkgroupReply.clear();
         m_agreeing = 0;
         m_loggedTalkgroup.clear();
@@ -344,4 +351,6 @@ void PollLoop::handleMode(const QString &r)
         break;
     }
     m_state->mode = *mode;
+    if (changed)
+        emit modeChanged(*mode);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReplyBuffer.h"
+#include "protocol/ScannerMode.h"
 #include "scanner/SessionWiring.h"
 
 #include <QLoggingCategory>
@@ -73,6 +74,13 @@ signals:
     // Nothing was received for kQuietMillis; then, once, the first bytes after it.
     void quiet();
     void answering();
+    // For the recorder, which follows calls: each squelch reply (open or
+    // closed), each channel reply, the end of a talkgroup's showing (the
+    // replies agree on none), and a change of mode.
+    void squelchHeard(bool open);
+    void channelHeard(const QString &channelText, const QString &frequencyText);
+    void talkgroupGone();
+    void modeChanged(ScannerMode mode);
 
 protected:
     void timerEvent(QTimerEvent *event) override;

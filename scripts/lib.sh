@@ -1,11 +1,17 @@
 # Shared by scripts/demo and scripts/test: make sure the Debian packages the
 # build needs are installed, then configure and build.
 
-# chromium, chromium-driver, python3-selenium: the web front panel's test in
-# a real browser. ser2net: the tests reach the simulator through it, as a scanner on another
+# Recording: Qt Multimedia captures, libsndfile encodes (found through
+# pkg-config); the end-to-end recording test starts its own PulseAudio.
+# The web front panel: Qt HTTP Server and Qt WebSockets, libqrencode for the
+# QR code of its address; its test in a real browser drives Chromium through
+# chromium-driver and python3-selenium.
+# ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place.
-ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev pkgconf libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream chromium chromium-driver python3-selenium)
+ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
+    qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium)
 
 ensure_packages() {
     local missing=()

@@ -65,8 +65,20 @@ void TestCommandLine::versionAndHelp()
     r = orvendal({QStringLiteral("--help")});
     QCOMPARE(r.status, 0);
     for (const char *option : {"--device", "--database", "--demo", "--export-banks", "--import-banks",
-                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes", "--remote"})
+                               "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes",
+                               "--list-audio-inputs", "--remote"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
+    // Without a sound server (a socket that is not there, so that none is
+    // started for the user either): "none" and a clean exit.
+    const QByteArray server = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/orvendal-test");
+    r = orvendal({QStringLiteral("--list-audio-inputs")});
+    if (server.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", server);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("No audio inputs."));
 }
 
 void TestCommandLine::exportAndImport()

@@ -1,0 +1,133 @@
+// What recording calls costs while polling: the poll loop runs on its timer
+// against the simulated scanner (in-process, scanning, its squelch opening
+// and closing), in alternating phases with recording off and on (FLAC, the
+// tone generator as the sound card). Per phase: CPU in cores (every thread
+// of the process, the writer's included), the gaps between poll turns
+// beyond their 10 ms (p50, p99, max), calls recorded and sound dropped.
+//
+// usage: bench-recording [seconds per phase] [rounds] (default 10 3)
+
+#include "BenchSupport.h"
+#include "SessionRig.h"
+#include "SimCommPort.h"
+#include "recording/CallTracker.h"
+#include "recording/Recorder.h"
+#include "recording/ToneGenerator.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// The simulator's port, noting when each poll turn reads it.
+class TimedSimPort : public SimCommPort
+{
+public:
+    QList<qint64> reads;
+
+protected:
+    QByteArray readDevice() override
+    {
+        reads.append(Bench::monotonicNs());
+        return SimCommPort::readDevice();
+    }
+};
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Phase
+{
+    double cores = 0;
+    double p50 = 0, p99 = 0, max = 0;
+    int calls = 0;
+    qint64 dropped = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
+
+    QTemporaryDir dir;
+    TempSettings store;
+    store->setValue("Config/Com_Port", "1");
+    store->setValue("Config/Com_Speed", "9600");
+    TimedSimPort port;
+    const QString db = dir.filePath(QStringLiteral("Orvendal.db"));
+    SessionParts parts(&port, store.store.get(), db);
+    ScriptedPrompt none;
+    parts.session.setPrompt(none.fn());
+    port.open();
+    parts.session.startPolling();
+    runFor(2000); // settled
+
+    RecordingSettings settings;
+    settings.enabled = true;
+    settings.folder = dir.filePath(QStringLiteral("Recordings"));
+
+    QList<Phase> off, on;
+    for (int round = 0; round < rounds * 2; ++round) {
+        const bool recording = round % 2 == 1;
+        std::unique_ptr<ToneGenerator> tone;
+        std::unique_ptr<CallTracker> tracker;
+        std::unique_ptr<Recorder> recorder;
+        int calls = 0;
+        if (recording) {
+            tone = std::make_unique<ToneGenerator>();
+            tracker = std::make_unique<CallTracker>(&parts.session);
+            QObject::connect(tracker.get(), &CallTracker::callStarted, tone.get(),
+                             [&tone](const CallInfo &c) { tone->open(c.channel + c.talkgroup); });
+            QObject::connect(tracker.get(), &CallTracker::callEnded, tone.get(), [&tone] { tone->close(); });
+            recorder = std::make_unique<Recorder>(settings, db, tone.get(), tracker.get());
+            QObject::connect(recorder.get(), &Recorder::recordingFinished, [&calls] { ++calls; });
+            recorder->start();
+        }
+        port.reads.clear();
+        const double cpu0 = Bench::cpuSeconds();
+        const qint64 t0 = Bench::monotonicNs();
+        runFor(seconds * 1000);
+        Phase p;
+        p.cores = (Bench::cpuSeconds() - cpu0) / ((Bench::monotonicNs() - t0) / 1e9);
+        QList<double> late;
+        for (qsizetype i = 1; i < port.reads.size(); ++i)
+            late << std::max(0.0, (port.reads.at(i) - port.reads.at(i - 1)) / 1e6 - PollLoop::kTurnMillis);
+        p.p50 = Bench::quantile(late, 0.5);
+        p.p99 = Bench::quantile(late, 0.99);
+        p.max = Bench::quantile(late, 1.0);
+        if (recorder) {
+            p.dropped = recorder->droppedBlocks();
+            recorder.reset(); // a call under way is finished
+            runFor(100);
+        }
+        p.calls = calls;
+        (recording ? on : off).append(p);
+        std::printf("%-13s %.4f cores  turn late p50 %.2f ms  p99 %.2f ms  max %.2f ms  (%lld turns)%s\n",
+                    recording ? "recording on" : "recording off", p.cores, p.p50, p.p99, p.max,
+                    qint64(port.reads.size()),
+                    recording ? qPrintable(QStringLiteral("  %1 calls, %2 blocks dropped").arg(p.calls).arg(p.dropped))
+                              : "");
+        std::fflush(stdout);
+    }
+    auto mean = [](const QList<Phase> &ps, double Phase::*f) {
+        double sum = 0;
+        for (const Phase &p : ps)
+            sum += p.*f;
+        return sum / ps.size();
+    };
+    std::printf("\nmean: off %.4f cores, on %.4f cores: recording adds %.4f cores\n", mean(off, &Phase::cores),
+                mean(on, &Phase::cores), mean(on, &Phase::cores) - mean(off, &Phase::cores));
+    std::printf("mean turn lateness p99: off %.2f ms, on %.2f ms\n", mean(off, &Phase::p99), mean(on, &Phase::p99));
+    return 0;
+}
