@@ -5,6 +5,31 @@
 
 #include <QTest>
 
+namespace {
+
+// A session on a fake port set up as COM2 at 9600 bit/s, self-test shortened.
+struct FakeSession
+{
+    TempSettings store;
+    FakeCommPort port;
+    SessionParts parts{&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db"))};
+    ScannerSession &session = parts.session;
+
+    FakeSession()
+    {
+        store->setValue("Config/Com_Port", "2");
+        store->setValue("Config/Com_Speed", "9600");
+        session.setSelfTestPause(1);
+    }
+    bool loadAndPoll()
+    {
+        session.load();
+        return QTest::qWaitFor([this] { return session.phase() == ScannerSession::Phase::Polling; }, 5000);
+    }
+};
+
+} // namespace
+
 class TestLinkOwner : public QObject
 {
     Q_OBJECT
@@ -68,55 +93,43 @@ void TestLinkOwner::shutdownAtAnyPhase()
 
 void TestLinkOwner::onlyTheLoanOutGivesTheLinkBack()
 {
-    TempSettings store;
-    store->setValue("Config/Com_Port", "2");
-    store->setValue("Config/Com_Speed", "9600");
-    FakeCommPort port;
+    FakeSession t;
     // A driver that reports an error as the port is closed on purpose.
-    port.setLossOnClose(true);
-    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
-    parts.session.setSelfTestPause(1);
-    parts.session.load();
-    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+    t.port.setLossOnClose(true);
+    QVERIFY(t.loadAndPoll());
 
-    const LinkLoan loan = parts.session.lendLink();
+    const LinkLoan loan = t.session.lendLink();
     QVERIFY(loan.id != 0);
-    QCOMPARE(parts.session.lendLink().id, quint64(0)); // lent already
-    const int opens = port.openCount();
-    parts.session.resume(); // a focus handler, say
+    QCOMPARE(t.session.lendLink().id, quint64(0)); // lent already
+    const int opens = t.port.openCount();
+    t.session.resume(); // a focus handler, say
     QTest::qWait(ScannerSession::kRetryMillis + 300);
-    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Lent);
-    QCOMPARE(port.openCount(), opens);
-    QVERIFY(!port.isOpen());
+    QCOMPARE(t.session.phase(), ScannerSession::Phase::Lent);
+    QCOMPARE(t.port.openCount(), opens);
+    QVERIFY(!t.port.isOpen());
 
-    QVERIFY(!parts.session.returnLink(LinkLoan{loan.id + 1, QString()}));
-    QVERIFY(parts.session.isLent());
-    QVERIFY(parts.session.returnLink(loan));
-    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
-    QVERIFY(!parts.session.returnLink(loan)); // once only
-    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
-    parts.session.shutdown();
+    QVERIFY(!t.session.returnLink(LinkLoan{loan.id + 1, QString()}));
+    QVERIFY(t.session.isLent());
+    QVERIFY(t.session.returnLink(loan));
+    QTRY_COMPARE(t.session.phase(), ScannerSession::Phase::Polling);
+    QVERIFY(!t.session.returnLink(loan)); // once only
+    QCOMPARE(t.session.phase(), ScannerSession::Phase::Polling);
+    t.session.shutdown();
 }
 
 void TestLinkOwner::silentSerialScannerIsSaid()
 {
-    TempSettings store;
-    store->setValue("Config/Com_Port", "2");
-    store->setValue("Config/Com_Speed", "9600");
-    FakeCommPort port;
-    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
-    parts.session.setSelfTestPause(1);
-    parts.session.load();
-    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
+    FakeSession t;
+    QVERIFY(t.loadAndPoll());
     // Nothing comes back: said on the status line, polling goes on.
-    QTRY_COMPARE_WITH_TIMEOUT(parts.display.statusLine(), ScannerSession::noReplyMessage(), PollLoop::kQuietMillis + 2000);
-    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
-    port.clearWritten();
-    QTRY_VERIFY(!port.commands().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(t.parts.display.statusLine(), ScannerSession::noReplyMessage(), PollLoop::kQuietMillis + 2000);
+    QCOMPARE(t.session.phase(), ScannerSession::Phase::Polling);
+    t.port.clearWritten();
+    QTRY_VERIFY(!t.port.commands().isEmpty());
     // The first reply puts it back.
-    port.inject("MD01\r");
-    QTRY_COMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #2 OPENED at 9600,N,8,1"));
-    parts.session.shutdown();
+    t.port.inject("MD01\r");
+    QTRY_COMPARE(t.parts.display.statusLine(), QStringLiteral("COMM PORT #2 OPENED at 9600,N,8,1"));
+    t.session.shutdown();
 }
 
 void TestLinkOwner::lossWhileResuming()
@@ -124,24 +137,18 @@ void TestLinkOwner::lossWhileResuming()
     // The device fails a write of the resume's own typing: the resume ends
     // there and the session waits for the device.
     for (const int writes : {0, 2}) {
-        TempSettings store;
-        store->setValue("Config/Com_Port", "2");
-        store->setValue("Config/Com_Speed", "9600");
-        FakeCommPort port;
-        SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
-        parts.session.setSelfTestPause(1);
-        parts.session.load();
-        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
-        port.inject("MD01\r");
-        QTRY_COMPARE(parts.session.state().mode, ScannerMode::Manual);
-        parts.session.suspend();
-        port.failWriteAfter(writes);
-        parts.session.resumeWithChannel(QStringLiteral("123"));
-        QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+        FakeSession t;
+        QVERIFY(t.loadAndPoll());
+        t.port.inject("MD01\r");
+        QTRY_COMPARE(t.session.state().mode, ScannerMode::Manual);
+        t.session.suspend();
+        t.port.failWriteAfter(writes);
+        t.session.resumeWithChannel(QStringLiteral("123"));
+        QTRY_COMPARE(t.session.phase(), ScannerSession::Phase::Waiting);
         QTest::qWait(300); // the typing's pauses would have run out
-        QCOMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
-        QVERIFY(!port.isOpen());
-        parts.session.shutdown();
+        QCOMPARE(t.session.phase(), ScannerSession::Phase::Waiting);
+        QVERIFY(!t.port.isOpen());
+        t.session.shutdown();
     }
 }
 
@@ -150,28 +157,23 @@ void TestLinkOwner::portSetupHoldsTheRetries()
     // The device will not open, so the session retries it; while the user
     // answers the Port Setup question (the event loop running meanwhile),
     // the old device is not tried.
-    TempSettings store;
-    store->setValue("Config/Com_Port", "2");
-    store->setValue("Config/Com_Speed", "9600");
-    FakeCommPort port;
-    port.failOpenWith(QStringLiteral("No such device"));
-    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
-    parts.session.setSelfTestPause(1);
-    parts.session.load();
-    QTRY_COMPARE(parts.session.phase(), ScannerSession::Phase::Waiting);
+    FakeSession t;
+    t.port.failOpenWith(QStringLiteral("No such device"));
+    t.session.load();
+    QTRY_COMPARE(t.session.phase(), ScannerSession::Phase::Waiting);
     int opensWhileAsked = -1;
-    parts.session.setPrompt([&](const QString &, const QString &, const QString &) -> std::optional<QString> {
-        const int before = port.openCount();
-        port.failOpenWith(QString()); // the old device is back meanwhile
+    t.session.setPrompt([&](const QString &, const QString &, const QString &) -> std::optional<QString> {
+        const int before = t.port.openCount();
+        t.port.failOpenWith(QString()); // the old device is back meanwhile
         QTest::qWait(ScannerSession::kRetryMillis + 300);
-        opensWhileAsked = port.openCount() - before;
+        opensWhileAsked = t.port.openCount() - before;
         return QStringLiteral("3");
     });
-    parts.session.askComPort();
+    t.session.askComPort();
     QCOMPARE(opensWhileAsked, 0);
-    QCOMPARE(parts.session.phase(), ScannerSession::Phase::Polling);
-    QCOMPARE(parts.display.statusLine(), QStringLiteral("COMM PORT #3 OPENED at 9600,N,8,1"));
-    parts.session.shutdown();
+    QCOMPARE(t.session.phase(), ScannerSession::Phase::Polling);
+    QCOMPARE(t.parts.display.statusLine(), QStringLiteral("COMM PORT #3 OPENED at 9600,N,8,1"));
+    t.session.shutdown();
 }
 
 QTEST_MAIN(TestLinkOwner)
