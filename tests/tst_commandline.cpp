@@ -38,6 +38,33 @@ Run orvendal(const QStringList &arguments)
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
 }
 
+// A home of its own for a windowed run of the program: settings that point
+// COM1 at the given device, and the environment that makes it use them.
+struct ProgramHome
+{
+    QTemporaryDir dir;
+
+    bool pointAt(const QString &device)
+    {
+        if (!QDir(dir.path()).mkpath(QStringLiteral("config/OVKS4410")))
+            return false;
+        QFile conf(configFile());
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=" + device.toUtf8() + "\n");
+        return true;
+    }
+    QString configFile() const { return dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")); }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        return env;
+    }
+};
+
 int count(ChannelDatabase &db, const QString &sql)
 {
     QSqlQuery q(db.database());
@@ -192,18 +219,12 @@ void TestCommandLine::endsInOrderOnSignal()
     sim.engine.setTalkgroupDisplayOn(true);
     sim.engine.setTalkgroups({{'C', QStringLiteral("04711")}}, 600000);
     QVERIFY(sim.up());
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("config/OVKS4410")));
-    QFile conf(dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")));
-    QVERIFY(conf.open(QIODevice::WriteOnly));
-    conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=" + sim.path.toUtf8() + "\n");
-    conf.close();
+    ProgramHome home;
+    QVERIFY(home.pointAt(sim.path));
+    const QTemporaryDir &dir = home.dir;
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    QProcessEnvironment env = home.environment();
     env.insert(QStringLiteral("QT_LOGGING_RULES"),
                QStringLiteral("orvendal.*.debug=false;orvendal.link.info=true;orvendal.startup.info=true"));
     program.setProcessEnvironment(env);
@@ -231,7 +252,7 @@ void TestCommandLine::endsInOrderOnSignal()
     QVERIFY(check.open(&error));
     QVERIFY(count(check, QStringLiteral("SELECT count(*) FROM TALKGROUP_ACTIVITY WHERE ID = '4711'")) >= 1);
     // The settings are still there for the next start.
-    QVERIFY(QFile(conf.fileName()).size() > 0);
+    QVERIFY(QFile(home.configFile()).size() > 0);
 }
 
 void TestCommandLine::remotePanelForOneRun()
@@ -241,20 +262,13 @@ void TestCommandLine::remotePanelForOneRun()
     // simulator as a faceplate button's would.
     SimOnPty sim;
     QVERIFY(sim.up());
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("config/OVKS4410")));
-    QFile conf(dir.filePath(QStringLiteral("config/OVKS4410/OVKS4410.conf")));
-    QVERIFY(conf.open(QIODevice::WriteOnly));
-    conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=" + sim.path.toUtf8() + "\n");
-    conf.close();
+    ProgramHome home;
+    QVERIFY(home.pointAt(sim.path));
     QStringList received;
     connect(&sim.link, &SimLink::commandReceived, this, [&](const QString &command) { received << command; });
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    QProcessEnvironment env = home.environment();
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--remote"), QStringLiteral("127.0.0.1:0")});
     QString out;
@@ -277,7 +291,7 @@ void TestCommandLine::remotePanelForOneRun()
     program.terminate();
     QVERIFY(program.waitForFinished(30000));
     // Nothing but the token was added to the settings.
-    QSettings written(conf.fileName(), QSettings::IniFormat);
+    QSettings written(home.configFile(), QSettings::IniFormat);
     QCOMPARE(written.value(QStringLiteral("Config/Remote_Token")).toString(), match.captured(3));
 }
 
