@@ -2,6 +2,7 @@
 // a folder or the database itself is refused untouched; an import reads only
 // regular files of bounded size; and what the summary says about the lines.
 
+#include "TempDatabase.h"
 #include "data/BankCsv.h"
 #include "data/ChannelDatabase.h"
 #include "data/TalkgroupCsv.h"
@@ -18,17 +19,11 @@
 
 namespace {
 
-struct Db
+struct Db : TempDatabase
 {
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("Orvendal.db"));
-    ChannelDatabase db{path, QStringLiteral("files-test"), 100};
-
     Db()
+        : TempDatabase(QStringLiteral("files-test"))
     {
-        QString error;
-        if (!db.open(&error))
-            qFatal("%s", qPrintable(error));
     }
     QString write(const QByteArray &bytes, const QString &name = QStringLiteral("in.csv"))
     {

@@ -1,6 +1,7 @@
 // Banks and talkgroups through CSV: the round trip, a file written by hand,
 // placement, and imports that must write nothing.
 
+#include "TempDatabase.h"
 #include "data/BankCsv.h"
 #include "data/ChannelDatabase.h"
 #include "data/TalkgroupCsv.h"
@@ -16,17 +17,11 @@
 
 namespace {
 
-struct Db
+struct Db : TempDatabase
 {
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("Orvendal.db"));
-    ChannelDatabase db{path, QStringLiteral("csv-test"), 100};
-
     Db()
+        : TempDatabase(QStringLiteral("csv-test"))
     {
-        QString error;
-        if (!db.open(&error))
-            qFatal("%s", qPrintable(error));
     }
     bool exec(const QString &sql, const QVariantList &values = {})
     {
