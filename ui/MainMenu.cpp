@@ -10,7 +10,7 @@ const QList<Menu> &menus()
 {
     static const QList<Menu> list = {
         {"File", "&File"},           {"COM_Options", "&Port Setup"}, {"mnuView", "&View"},
-        {"SCAN_FUNCTIONS", "&Scanning"}, {"DATABASE_FUNCTIONS", "&Database"}, {"WIPEOUT", "&WIPEOUT"},
+        {"mnuOptions", "&Options"},  {"SCAN_FUNCTIONS", "&Scanning"}, {"DATABASE_FUNCTIONS", "&Database"}, {"WIPEOUT", "&WIPEOUT"},
         {"mnuHelp", "&HELP!"},
     };
     return list;
@@ -23,10 +23,10 @@ const QList<Entry> &entries()
         {"COM_Options", "mnuCom_Port", "Com Port", QKeySequence(Qt::CTRL | Qt::Key_P)},
         {"COM_Options", "mnuCom_Speed", "Port Speed", QKeySequence(Qt::CTRL | Qt::Key_S)},
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
-        {"COM_Options", "mnuRemoteAccess", "Remote Access...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(Qt::CTRL | Qt::Key_A)},
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
+        {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},
