@@ -6,7 +6,7 @@
 #include "data/TalkgroupActivityLog.h"
 #include "link/SerialCommPort.h"
 #include "link/TrafficTap.h"
-#include "recording/CallTracker.h"
+#include "scanner/CallTracker.h"
 #include "recording/QtAudioInput.h"
 #include "recording/Recorder.h"
 #include "recording/ToneGenerator.h"

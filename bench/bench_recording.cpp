@@ -10,7 +10,7 @@
 #include "BenchSupport.h"
 #include "SessionRig.h"
 #include "SimCommPort.h"
-#include "recording/CallTracker.h"
+#include "scanner/CallTracker.h"
 #include "recording/Recorder.h"
 #include "recording/ToneGenerator.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/CallTracker.h"
+#include "scanner/CallTracker.h"
 #include "recording/RecordingSettings.h"
 #include "recording/RecordingStore.h"
 

@@ -2,7 +2,7 @@
 
 #include "SessionRig.h"
 #include "recording/AudioFile.h"
-#include "recording/CallTracker.h"
+#include "scanner/CallTracker.h"
 #include "recording/Recorder.h"
 #include "recording/ToneGenerator.h"
 

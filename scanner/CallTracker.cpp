@@ -1,4 +1,4 @@
-#include "recording/CallTracker.h"
+#include "scanner/CallTracker.h"
 
 #include "scanner/PollLoop.h"
 
