@@ -11,10 +11,10 @@
 set(ORVENDAL_DOCS_DIR ${CMAKE_BINARY_DIR}/packaging)
 set(ORVENDAL_MANPAGE ${ORVENDAL_DOCS_DIR}/orvendal.1.gz)
 set(ORVENDAL_CHANGELOG ${ORVENDAL_DOCS_DIR}/changelog.Debian.gz)
+configure_file(packaging/orvendal.1.in ${ORVENDAL_DOCS_DIR}/orvendal.1 @ONLY)
 add_custom_command(OUTPUT ${ORVENDAL_MANPAGE}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVENDAL_DOCS_DIR}
-    COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/packaging/orvendal.1 ${ORVENDAL_MANPAGE}
-    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/orvendal.1 VERBATIM)
+    COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${ORVENDAL_DOCS_DIR}/orvendal.1 ${ORVENDAL_MANPAGE}
+    DEPENDS ${ORVENDAL_DOCS_DIR}/orvendal.1 VERBATIM)
 add_custom_command(OUTPUT ${ORVENDAL_CHANGELOG}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVENDAL_DOCS_DIR}
     COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/packaging/changelog ${ORVENDAL_CHANGELOG}
