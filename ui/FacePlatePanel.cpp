@@ -173,7 +173,9 @@ QLineEdit *FacePlatePanel::makeField(QWidget *panel, const QString &name, const 
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     edit->setFrame(false);
-    edit->setTextMargins(0, 0, 0, 0);
+    // The panel's fields print to their edges: without a frame, the line
+    // edit's own 2 pixels each side would cut the longest texts.
+    edit->setTextMargins(-2, 0, -2, 0);
     edit->setContentsMargins(0, 0, 0, 0);
     edit->setContextMenuPolicy(Qt::NoContextMenu);
     edit->setGeometry(px(twips));
@@ -235,6 +237,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
     status = makeField(panel, QStringLiteral("StatusLine"), display.statusLine(),
                          QRect(1920, 4320, 7575, 375));
     status->setFrame(true);
+    status->setTextMargins(0, 0, 0, 0);
     paintField(status, Qt::black, Qt::white);
     status->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, false));
     status->setAlignment(Qt::AlignCenter);
@@ -273,6 +276,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
         button->setFont(panelFont(QStringLiteral("Arial"), 8.25, true));
     }
     buttons.value(QStringLiteral("btnMUTE"))
-        ->setStyleSheet(QStringLiteral("QPushButton { background: rgb(200,0,0); color: white; }"));
+        ->setStyleSheet(QStringLiteral("QPushButton { background: rgb(200,0,0); color: white; border: 1px solid rgb(110,0,0); "
+                                       "border-radius: 2px; } QPushButton:pressed { background: rgb(150,0,0); }"));
 }
 

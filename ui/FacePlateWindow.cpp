@@ -16,6 +16,8 @@
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
 #include "ui/TalkGroupsEditor.h"
+#include "ui/Theme.h"
+#include "ui/ThemeMenu.h"
 #include "ui/Twips.h"
 #include "ui/ViewWindows.h"
 
@@ -54,9 +56,9 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
     auto *panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("FacePlatePanel"));
     panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(224, 224, 224));
-    panel->setPalette(pal);
+    ThemeMenu::paintPanel(panel, m_w.theme && m_w.theme->isDark());
+    if (m_w.theme)
+        connect(m_w.theme, &Theme::changed, panel, [panel](bool dark) { ThemeMenu::paintPanel(panel, dark); });
     panel->setFixedSize(Twips::toPixels(FacePlatePanel::kClientWidth, m_dpi),
                         Twips::toPixels(FacePlatePanel::kClientHeight, m_dpi));
     setCentralWidget(panel);
@@ -168,6 +170,8 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuTroubleShoot"), help},
         {QStringLiteral("About"), [this] { AboutDialog::showModal(this); }},
     });
+    if (m_w.theme)
+        ThemeMenu::add(menu(QStringLiteral("mnuView")), m_w.theme, m_w.store);
 }
 
 ScannerBankEditor *FacePlateWindow::bankEditor() const

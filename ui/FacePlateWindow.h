@@ -25,6 +25,7 @@ class QSettings;
 class ScannerBankEditor;
 class ScannerSession;
 class TalkGroupsEditor;
+class Theme;
 class TalkgroupActivityLog;
 class TrafficTap;
 class ViewWindows;
@@ -51,6 +52,7 @@ public:
         TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
         TrafficTap *tap = nullptr;                 // what the serial monitor shows
         RemoteServer *remote = nullptr;            // the web front panel, if any
+        Theme *theme = nullptr;                    // View, Theme
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);
