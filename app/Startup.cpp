@@ -20,6 +20,7 @@
 #include "scanner/ScannerSession.h"
 #include "ui/FacePlateWindow.h"
 #include "ui/Prompter.h"
+#include "ui/AccessibleNames.h"
 #include "ui/SplashWindow.h"
 #include "ui/Theme.h"
 #include "sim/PtyHost.h"
@@ -122,6 +123,7 @@ bool Startup::run()
     // The colours first, so that the first window already has them.
     m_theme = std::make_unique<Theme>();
     m_theme->apply(Theme::load(QSettings()));
+    new AccessibleNames(this); // every window named for screen readers as it is shown
     if (!databaseAgreed())
         return false;
     m_splash = new SplashWindow;

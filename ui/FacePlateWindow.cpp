@@ -7,6 +7,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/AuxDisplayWindow.h"
 #include "ui/CsvCommands.h"
+#include "ui/DisplayAnnouncer.h"
 #include "ui/FacePlatePanel.h"
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
@@ -67,6 +68,7 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
     m_fields = built.fields;
     m_status = built.status;
     m_buttons = built.buttons;
+    m_announcer = new DisplayAnnouncer(panel->findChild<QWidget *>(QStringLiteral("Text2")), m_w.display, this);
     buildMenus();
 
     // A reply can clear the display and draw it again within one turn; the
@@ -129,6 +131,7 @@ void FacePlateWindow::renderDirtyFields()
         if (m_fields[f]->text() != text)
             m_fields[f]->setText(text);
     }
+    m_announcer->refresh();
 }
 
 QMenu *FacePlateWindow::menu(const QString &objectName) const
