@@ -101,9 +101,12 @@ QString describe(const DisplayModel &d)
     if (trunked(d) && !freq.isEmpty()) {
         parts << QStringLiteral("Talkgroup ") + freq;
     } else {
+        bool numbered = false;
+        const int number = chan.toInt(&numbered);
         if (!chan.isEmpty())
-            parts << QStringLiteral("Channel ") + chan;
-        if (!freq.isEmpty())
+            parts << QStringLiteral("Channel ") + (numbered ? QString::number(number) : chan);
+        // Between channels the scanner prints its mode there; that is said once, below.
+        if (!freq.isEmpty() && freq.compare(mode(d), Qt::CaseInsensitive) != 0)
             parts << frequency(freq);
     }
     const QString modulation = d.text(DisplayModel::ModMode).trimmed();

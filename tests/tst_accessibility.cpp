@@ -32,7 +32,7 @@ void TestAccessibility::displayInWords()
     d.blank();
     QCOMPARE(DisplayWords::describe(d), QString());
     d.showScanTemplate();
-    show(d, QStringLiteral("6"), QStringLiteral("154.8350"), true);
+    show(d, QStringLiteral("006"), QStringLiteral("154.8350"), true);
     d.setText(DisplayModel::ModMode, DisplayModel::modulationText(Modulation::NFM));
     QCOMPARE(DisplayWords::describe(d), QStringLiteral("Channel 6, 154.835 megahertz, N F M, delay, scan"));
     d.clearDisplay(false);

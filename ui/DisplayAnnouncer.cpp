@@ -50,6 +50,12 @@ DisplayFace::DisplayFace(const DisplayModel *model, QWidget *parent)
         return true;
     }();
     Q_UNUSED(installed);
+    // While a screen reader listens, the line edit was already asked for
+    // its interface as it was being built, as a plain line edit: that one
+    // goes, so that the next question is answered by ours.
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(this);
+    if (iface && !dynamic_cast<DisplayAccessible *>(iface))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 
 DisplayAnnouncer::DisplayAnnouncer(QWidget *display, const DisplayModel *model, QObject *parent)
