@@ -20,7 +20,9 @@
 #include "scanner/ScannerSession.h"
 #include "ui/FacePlateWindow.h"
 #include "ui/Prompter.h"
+#include "ui/AccessibleNames.h"
 #include "ui/SplashWindow.h"
+#include "ui/Theme.h"
 #include "sim/PtyHost.h"
 #include "sim/ScannerEngine.h"
 #include "sim/SimLink.h"
@@ -118,6 +120,10 @@ bool Startup::databaseAgreed()
 
 bool Startup::run()
 {
+    // The colours first, so that the first window already has them.
+    m_theme = std::make_unique<Theme>();
+    m_theme->apply(Theme::load(QSettings()));
+    new AccessibleNames(this); // every window named for screen readers as it is shown
     if (!databaseAgreed())
         return false;
     m_splash = new SplashWindow;
@@ -200,7 +206,7 @@ void Startup::showFacePlate()
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));

@@ -23,6 +23,7 @@ class PtyHost;
 class Recorder;
 class QSettings;
 class RemoteServer;
+class Theme;
 class ScannerEngine;
 class SimLink;
 class ScannerSession;
@@ -87,5 +88,6 @@ private:
     std::unique_ptr<AudioInput> m_audioInput;
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
+    std::unique_ptr<Theme> m_theme;         // View, Theme
     std::unique_ptr<FacePlateWindow> m_window;
 };

@@ -6,6 +6,8 @@
 # The web front panel: Qt HTTP Server and Qt WebSockets, libqrencode for the
 # QR code of its address; its test in a real browser drives Chromium through
 # chromium-driver and python3-selenium.
+# The screen-reader test: an X server (xvfb, xauth), the accessibility bus
+# (at-spi2-core), pyatspi and xdotool for the keyboard.
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place. dpkg-dev (dpkg-shlibdeps), file and lintian
@@ -13,7 +15,8 @@
 ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
     qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
-    dpkg-dev file lintian)
+    dpkg-dev file lintian
+    xvfb xauth at-spi2-core python3-pyatspi xdotool)
 
 ensure_packages() {
     local missing=()

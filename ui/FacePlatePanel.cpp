@@ -1,9 +1,12 @@
 #include "ui/FacePlatePanel.h"
 
 #include "ui/LcdFont.h"
+#include "scanner/DisplayWords.h"
+#include "ui/DisplayAnnouncer.h"
 #include "ui/Twips.h"
 
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -165,15 +168,20 @@ QRect FacePlatePanel::px(const QRect &t) const
     return Twips::rect(t.x(), t.y(), t.width(), t.height(), dpi);
 }
 
-QLineEdit *FacePlatePanel::makeField(QWidget *panel, const QString &name, const QString &text, const QRect &twips)
+QLineEdit *FacePlatePanel::makeField(QWidget *panel, const QString &name, const QString &text, const QRect &twips,
+                                     QLineEdit *edit)
 {
-    auto *edit = new QLineEdit(text, panel);
+    if (!edit)
+        edit = new QLineEdit(panel);
+    edit->setText(text);
     edit->setObjectName(name);
     edit->setAccessibleName(name);
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     edit->setFrame(false);
-    edit->setTextMargins(0, 0, 0, 0);
+    // The panel's fields print to their edges: without a frame, the line
+    // edit's own 2 pixels each side would cut the longest texts.
+    edit->setTextMargins(-2, 0, -2, 0);
     edit->setContentsMargins(0, 0, 0, 0);
     edit->setContextMenuPolicy(Qt::NoContextMenu);
     edit->setGeometry(px(twips));
@@ -211,7 +219,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
     }
 
     // The orange LCD panel the display fields lie on.
-    QLineEdit *lcd = makeField(panel, QStringLiteral("Text2"), QString(), QRect(2400, 360, 5535, 1335));
+    QLineEdit *lcd = makeField(panel, QStringLiteral("Text2"), QString(), QRect(2400, 360, 5535, 1335), new DisplayFace(&display, panel));
     lcd->setAccessibleName(QStringLiteral("Display"));
     const QColor orange(255, 128, 0);
     paintField(lcd, orange, Qt::black);
@@ -221,6 +229,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
         const QString name = DisplayModel::objectNameOf(item.field);
         QLineEdit *edit = makeField(panel, name, display.text(item.field),
                                     QRect(item.left, item.top, item.width, item.height));
+        edit->setAccessibleName(DisplayWords::fieldName(item.field));
         paintField(edit, orange, Qt::black);
         edit->setFont(panelFont(item.family ? QString::fromLatin1(item.family) : lcd7, item.points, true));
         Qt::Alignment align = Qt::AlignHCenter;
@@ -234,7 +243,9 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
 
     status = makeField(panel, QStringLiteral("StatusLine"), display.statusLine(),
                          QRect(1920, 4320, 7575, 375));
+    status->setAccessibleName(QStringLiteral("Status line"));
     status->setFrame(true);
+    status->setTextMargins(0, 0, 0, 0);
     paintField(status, Qt::black, Qt::white);
     status->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, false));
     status->setAlignment(Qt::AlignCenter);
@@ -242,6 +253,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
     const QColor darkGrey(64, 64, 64);
     for (const LabelledLayout &item : kLegendLayout) {
         QLineEdit *legend = makeField(panel, QLatin1String(item.name), QLatin1String(item.text), item.twips());
+        legend->setAccessibleName(QLatin1String(item.text).trimmed());
         paintField(legend, darkGrey, Qt::white);
         legend->setFont(panelFont(QStringLiteral("MS Sans Serif"), 9.75, true));
         legend->setAlignment(Qt::AlignCenter);
@@ -254,6 +266,14 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
     for (const CaptionLayout &c : kCaptionLayout) {
         if (c.onField) {
             QLineEdit *edit = makeField(panel, QLatin1String(c.name), QLatin1String(c.text), c.twips);
+            // The knobs' signs say which way they turn.
+            static const QHash<QString, QString> signs = {
+                {QStringLiteral("Text20"), QStringLiteral("Volume down")},
+                {QStringLiteral("Text22"), QStringLiteral("Volume up")},
+                {QStringLiteral("Text21"), QStringLiteral("Squelch down")},
+                {QStringLiteral("Text19"), QStringLiteral("Squelch up")},
+            };
+            edit->setAccessibleName(signs.value(QLatin1String(c.name), QLatin1String(c.text).trimmed()));
             paintField(edit, darkGrey, Qt::white);
             edit->setFont(panelFont(c.points > 10 ? QStringLiteral("Arial") : QStringLiteral("MS Sans Serif"),
                                     c.points, true));
@@ -273,6 +293,7 @@ void FacePlatePanel::build(QWidget *panel, const DisplayModel &display)
         button->setFont(panelFont(QStringLiteral("Arial"), 8.25, true));
     }
     buttons.value(QStringLiteral("btnMUTE"))
-        ->setStyleSheet(QStringLiteral("QPushButton { background: rgb(200,0,0); color: white; }"));
+        ->setStyleSheet(QStringLiteral("QPushButton { background: rgb(200,0,0); color: white; border: 1px solid rgb(110,0,0); "
+                                       "border-radius: 2px; } QPushButton:pressed { background: rgb(150,0,0); }"));
 }
 

@@ -34,7 +34,8 @@ struct FacePlatePanel
     qreal dpi;
 
 private:
-    QLineEdit *makeField(QWidget *panel, const QString &name, const QString &text, const QRect &twips);
+    QLineEdit *makeField(QWidget *panel, const QString &name, const QString &text, const QRect &twips,
+                         QLineEdit *edit = nullptr);
     QPushButton *makeButton(QWidget *panel, const QString &name, const QString &caption, const QString &toolTip,
                             const QRect &twips);
     QRect px(const QRect &twips) const;

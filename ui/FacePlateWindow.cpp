@@ -7,6 +7,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/AuxDisplayWindow.h"
 #include "ui/CsvCommands.h"
+#include "ui/DisplayAnnouncer.h"
 #include "ui/FacePlatePanel.h"
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
@@ -16,6 +17,8 @@
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
 #include "ui/TalkGroupsEditor.h"
+#include "ui/Theme.h"
+#include "ui/ThemeMenu.h"
 #include "ui/Twips.h"
 #include "ui/ViewWindows.h"
 
@@ -54,9 +57,9 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
     auto *panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("FacePlatePanel"));
     panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(224, 224, 224));
-    panel->setPalette(pal);
+    ThemeMenu::paintPanel(panel, m_w.theme && m_w.theme->isDark());
+    if (m_w.theme)
+        connect(m_w.theme, &Theme::changed, panel, [panel](bool dark) { ThemeMenu::paintPanel(panel, dark); });
     panel->setFixedSize(Twips::toPixels(FacePlatePanel::kClientWidth, m_dpi),
                         Twips::toPixels(FacePlatePanel::kClientHeight, m_dpi));
     setCentralWidget(panel);
@@ -65,6 +68,7 @@ FacePlateWindow::FacePlateWindow(const Wiring &wiring, QWidget *parent)
     m_fields = built.fields;
     m_status = built.status;
     m_buttons = built.buttons;
+    m_announcer = new DisplayAnnouncer(panel->findChild<QWidget *>(QStringLiteral("Text2")), m_w.display, this);
     buildMenus();
 
     // A reply can clear the display and draw it again within one turn; the
@@ -127,6 +131,7 @@ void FacePlateWindow::renderDirtyFields()
         if (m_fields[f]->text() != text)
             m_fields[f]->setText(text);
     }
+    m_announcer->refresh();
 }
 
 QMenu *FacePlateWindow::menu(const QString &objectName) const
@@ -168,6 +173,8 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuTroubleShoot"), help},
         {QStringLiteral("About"), [this] { AboutDialog::showModal(this); }},
     });
+    if (m_w.theme)
+        ThemeMenu::add(menu(QStringLiteral("mnuView")), m_w.theme, m_w.store);
 }
 
 ScannerBankEditor *FacePlateWindow::bankEditor() const

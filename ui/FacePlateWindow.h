@@ -15,6 +15,7 @@ class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
 class CsvCommands;
+class DisplayAnnouncer;
 class Keyboard;
 class Keypad;
 class MemoryTransfer;
@@ -25,6 +26,7 @@ class QSettings;
 class ScannerBankEditor;
 class ScannerSession;
 class TalkGroupsEditor;
+class Theme;
 class TalkgroupActivityLog;
 class TrafficTap;
 class ViewWindows;
@@ -51,6 +53,7 @@ public:
         TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
         TrafficTap *tap = nullptr;                 // what the serial monitor shows
         RemoteServer *remote = nullptr;            // the web front panel, if any
+        Theme *theme = nullptr;                    // View, Theme
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);
@@ -72,6 +75,8 @@ public:
     QMenu *menu(const QString &objectName) const;
 
     AuxDisplayWindow *auxWindow() const { return m_auxWindow; }
+    // What a screen reader is told of the display.
+    DisplayAnnouncer *announcer() const { return m_announcer; }
     MemoryTransfer *memoryTransfer() const { return m_transfer; }
     // Database, the CSV export and import entries.
     CsvCommands *csvCommands() const { return m_csv; }
@@ -108,6 +113,7 @@ private:
     std::function<QList<SerialDevice>()> m_deviceLister;
     PendingEditsFn m_askPending;
     AuxDisplayWindow *m_auxWindow;
+    DisplayAnnouncer *m_announcer = nullptr;
     MemoryTransfer *m_transfer;
     CsvCommands *m_csv;
     ViewWindows *m_views;

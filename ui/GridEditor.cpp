@@ -103,9 +103,9 @@ QWidget *GridEditor::makeStatusBox()
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setFrameShape(QFrame::Box);
     m_status->setAutoFillBackground(true);
-    QPalette pal = m_status->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    m_status->setPalette(pal);
+    // A white box in a light theme; the theme's field colours in any other.
+    m_status->setBackgroundRole(QPalette::Base);
+    m_status->setForegroundRole(QPalette::Text);
     layout->addWidget(m_status, 1);
     for (const char *name : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"}) {
         auto *nav = new QPushButton(box);
