@@ -149,13 +149,13 @@ void RemoteHttpServer::serveRecording(const QHttpServerRequest &request, QTcpSoc
     using Status = QHttpServerResponder::StatusCode;
     auto responder = makeResponder(request, socket);
     const QString idText = request.query().queryItemValue(QStringLiteral("id"));
-    const auto found = allDigits(idText) && m_recordings ? m_recordings->resolve(idText.toLongLong())
-                                                         : RemoteRecordings::Resolved{};
+    auto found = allDigits(idText) && m_recordings ? m_recordings->open(idText.toLongLong())
+                                                   : RemoteRecordings::Opened{};
     if (found.outcome == RemoteRecordings::Outcome::Outside)
         return answerText(responder, "That recording is not in the recordings folder.\n", Status::Forbidden);
-    auto file = std::make_unique<QFile>(found.path);
-    if (found.outcome != RemoteRecordings::Outcome::Found || !file->open(QIODevice::ReadOnly))
+    if (found.outcome != RemoteRecordings::Outcome::Found)
         return answerText(responder, "There is no such recording.\n", Status::NotFound);
+    std::unique_ptr<QFile> file = std::move(found.file);
     if (m_streams >= kMaxStreams)
         return answerText(responder, "Too many recordings are being played; try again soon.\n",
                           Status::ServiceUnavailable, {{"Retry-After", "5"}});

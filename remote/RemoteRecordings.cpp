@@ -46,9 +46,9 @@ QByteArray RemoteRecordings::audioType(const QByteArray &head)
     return {};
 }
 
-RemoteRecordings::Resolved RemoteRecordings::resolve(qint64 id) const
+RemoteRecordings::Opened RemoteRecordings::open(qint64 id) const
 {
-    Resolved r;
+    Opened r;
     QString file;
     bool known = false;
     withDatabase(m_databasePath, [&](QSqlDatabase &db) {
@@ -85,14 +85,26 @@ RemoteRecordings::Resolved RemoteRecordings::resolve(qint64 id) const
         qCInfo(lcRemote).noquote() << "recording" << id << "leads out of the recordings folder:" << real;
         return r;
     }
-    QFile f(real);
-    r.type = f.open(QIODevice::ReadOnly) ? audioType(f.read(12)) : QByteArray();
-    if (r.type.isEmpty()) {
+    auto f = std::make_unique<QFile>(real);
+    if (!f->open(QIODevice::ReadOnly)) {
+        r.outcome = Outcome::Missing;
+        return r;
+    }
+    // What was opened, should the path have been changed since it was looked
+    // at (where the system tells).
+    const QString opened = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(f->handle())).symLinkTarget();
+    if (!opened.isEmpty() && !within(opened, root)) {
+        r.outcome = Outcome::Outside;
+        qCInfo(lcRemote).noquote() << "recording" << id << "was moved out of the recordings folder:" << opened;
+        return r;
+    }
+    r.type = audioType(f->read(12));
+    if (r.type.isEmpty() || !f->seek(0)) {
         r.outcome = Outcome::Missing;
         return r;
     }
     r.outcome = Outcome::Found;
-    r.path = real;
+    r.file = std::move(f);
     return r;
 }
 

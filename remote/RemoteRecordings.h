@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QSqlDatabase;
@@ -19,14 +21,15 @@ public:
     // change while the program runs; none, and nothing is handed out).
     RemoteRecordings(const QString &databasePath, std::function<QString()> folder);
 
+    // Missing: the file is gone, cannot be read or is no sound file.
     enum class Outcome { Found, Unknown, Outside, Missing };
-    struct Resolved
+    struct Opened
     {
         Outcome outcome = Outcome::Unknown;
-        QString path;     // the file itself (links resolved), when found
-        QByteArray type;  // its Content-Type
+        std::unique_ptr<QFile> file; // open for reading, at its start, when found
+        QByteArray type;             // its Content-Type
     };
-    Resolved resolve(qint64 id) const;
+    Opened open(qint64 id) const;
 
     // The recording stored as this file, and the activity row it belongs to.
     struct Link
