@@ -26,13 +26,13 @@ RemoteFileStream::ByteRange RemoteFileStream::byteRange(const QByteArray &header
     const qsizetype eq = h.indexOf('=');
     if (h.isEmpty() || eq < 0 || h.left(eq).trimmed().toLower() != "bytes" || h.contains(','))
         return whole;
-    const QByteArray spec = h.mid(eq + 1).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray wanted = h.mid(eq + 1).trimmed();
+    const qsizetype dash = wanted.indexOf('-');
     const ByteRange none{ByteRange::Unsatisfiable, 0, -1};
     if (dash < 0)
         return none;
-    const QByteArray from = spec.left(dash).trimmed();
-    const QByteArray to = spec.mid(dash + 1).trimmed();
+    const QByteArray from = wanted.left(dash).trimmed();
+    const QByteArray to = wanted.mid(dash + 1).trimmed();
     qint64 first = 0;
     qint64 last = 0;
     if (from.isEmpty()) {
