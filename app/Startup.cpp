@@ -43,6 +43,15 @@ namespace {
 // locked must not stall the display at all. A busy lookup is tried again
 // with the next reply.
 constexpr int kLookupBusyMillis = 0;
+
+// The demo records into a folder of its own, unless one is set.
+RecordingSettings recordingSettings(QSettings &store, bool demo, const QString &databasePath)
+{
+    RecordingSettings settings = RecordingSettings::load(store, demo);
+    if (demo && settings.folder.isEmpty())
+        settings.folder = QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings"));
+    return settings;
+}
 } // namespace
 
 Startup::Startup(const CommandLine::RunOptions &options, QObject *parent)
@@ -84,7 +93,7 @@ QString Startup::startSimulator()
 
 void Startup::startRecording(const QString &databasePath)
 {
-    RecordingSettings settings = RecordingSettings::load(*m_store, m_options.demo);
+    const RecordingSettings settings = recordingSettings(*m_store, m_options.demo, databasePath);
     if (!settings.enabled)
         return; // no device opened, nothing running
     m_calls = std::make_unique<CallTracker>(m_session.get());
@@ -96,8 +105,6 @@ void Startup::startRecording(const QString &databasePath)
                 [generator](const CallInfo &call) { generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup); });
         connect(m_calls.get(), &CallTracker::callEnded, generator, &ToneGenerator::close);
         m_audioInput = std::move(tone);
-        if (settings.folder.isEmpty())
-            settings.folder = QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings"));
     } else {
         m_audioInput = std::make_unique<QtAudioInput>(settings.inputDevice);
     }
@@ -201,8 +208,21 @@ void Startup::showFacePlate()
     startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
+    // The page plays recordings from the folder recorded into now (or, with
+    // recording off, the one the settings name).
+    const auto recordingsFolder = [this, databasePath] {
+        return m_recorder ? m_recorder->folder()
+                          : recordingSettings(*m_store, m_options.demo, databasePath).folderFor(databasePath);
+    };
     m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
-        display, m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath});
+        display, m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath, recordingsFolder});
+    if (m_recorder) {
+        RemoteServer *remote = m_remote.get();
+        connect(m_recorder.get(), &Recorder::recordingFinished, remote, [remote](const QString &file, bool rowWritten) {
+            if (rowWritten)
+                remote->recordingAdded(file);
+        });
+    }
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),

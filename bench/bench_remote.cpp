@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
 
     SessionRig rig;
     RemoteServer server({&rig.parts.display, &rig.parts.aux, &rig.session, &rig.parts.keypad, rig.store.store.get(),
-                         rig.databasePath()});
+                         rig.databasePath(), {}});
     QString error;
     if (!server.listen(QHostAddress::LocalHost, 0, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

@@ -1,6 +1,9 @@
 #include "remote/RemoteHttpServer.h"
 
+#include "remote/RemoteFileStream.h"
 #include "remote/RemoteGate.h"
+#include "remote/RemoteRecordings.h"
+#include "remote/RemoteServer.h"
 
 #include <QFile>
 #include <QHash>
@@ -9,6 +12,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrlQuery>
+
+#include <algorithm>
+#include <memory>
 
 // The page lives in a static library: its resources are registered by hand.
 static void initPageResource()
@@ -36,11 +42,41 @@ const QHash<QString, Asset> &assets()
     return map;
 }
 
+const char kPolicy[] = "default-src 'self'; connect-src 'self'; frame-ancestors 'none'; base-uri 'none'";
+
+const QHttpServerResponder::HeaderList &commonHeaders()
+{
+    static const QHttpServerResponder::HeaderList common = {
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+    };
+    return common;
+}
+
+void answerText(QHttpServerResponder &responder, const QByteArray &text, QHttpServerResponder::StatusCode status,
+                QHttpServerResponder::HeaderList extra = {})
+{
+    responder.writeStatusLine(status);
+    responder.writeHeaders(commonHeaders());
+    responder.writeHeaders(extra);
+    responder.writeHeader("Content-Type", "text/plain; charset=utf-8");
+    responder.writeHeader("Content-Length", QByteArray::number(text.size()));
+    responder.writeBody(text);
+}
+
+bool allDigits(const QString &text)
+{
+    return !text.isEmpty() && text.size() <= 18
+           && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 } // namespace
 
-RemoteHttpServer::RemoteHttpServer(RemoteGate *gate, QObject *parent)
+RemoteHttpServer::RemoteHttpServer(RemoteGate *gate, const RemoteRecordings *recordings, QObject *parent)
     : QAbstractHttpServer(parent)
     , m_gate(gate)
+    , m_recordings(recordings)
 {
     initPageResource();
 }
@@ -72,11 +108,6 @@ bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSock
     if (given.isEmpty())
         given = QString::fromLatin1(request.value("X-Orvendal-Token"));
     auto responder = makeResponder(request, socket);
-    const QHttpServerResponder::HeaderList common = {
-        {"Cache-Control", "no-store"},
-        {"X-Content-Type-Options", "nosniff"},
-        {"Referrer-Policy", "no-referrer"},
-    };
     if (!m_gate->admit(peer, given)) {
         responder.write(QByteArray("A valid token is needed.\n"), {{"Content-Type", "text/plain; charset=utf-8"}},
                         QHttpServerResponder::StatusCode::Unauthorized);
@@ -84,6 +115,10 @@ bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSock
     }
     if (request.method() != QHttpServerRequest::Method::Get) {
         responder.write(QHttpServerResponder::StatusCode::MethodNotAllowed);
+        return true;
+    }
+    if (request.url().path(QUrl::FullyEncoded) == QLatin1String("/recording")) {
+        serveRecording(request, socket);
         return true;
     }
     const auto it = assets().constFind(request.url().path(QUrl::FullyEncoded));
@@ -101,13 +136,50 @@ bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSock
     // The token is 32 hexadecimal digits: nothing in it needs escaping.
     body.replace("@TOKEN@", m_gate->token().toLatin1());
     responder.writeStatusLine(QHttpServerResponder::StatusCode::Ok);
-    responder.writeHeaders(common);
+    responder.writeHeaders(commonHeaders());
     responder.writeHeader("Content-Type", it->type);
-    responder.writeHeader("Content-Security-Policy",
-                          "default-src 'self'; connect-src 'self'; frame-ancestors 'none'; base-uri 'none'");
+    responder.writeHeader("Content-Security-Policy", kPolicy);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
     responder.writeBody(body);
     return true;
+}
+
+void RemoteHttpServer::serveRecording(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    using Status = QHttpServerResponder::StatusCode;
+    auto responder = makeResponder(request, socket);
+    const QString idText = request.query().queryItemValue(QStringLiteral("id"));
+    auto found = allDigits(idText) && m_recordings ? m_recordings->open(idText.toLongLong())
+                                                   : RemoteRecordings::Opened{};
+    if (found.outcome == RemoteRecordings::Outcome::Outside)
+        return answerText(responder, "That recording is not in the recordings folder.\n", Status::Forbidden);
+    if (found.outcome != RemoteRecordings::Outcome::Found)
+        return answerText(responder, "There is no such recording.\n", Status::NotFound);
+    std::unique_ptr<QFile> file = std::move(found.file);
+    if (m_streams >= kMaxStreams)
+        return answerText(responder, "Too many recordings are being played; try again soon.\n",
+                          Status::ServiceUnavailable, {{"Retry-After", "5"}});
+    const qint64 size = file->size();
+    const auto range = RemoteFileStream::byteRange(request.value("Range"), size);
+    if (range.kind == RemoteFileStream::ByteRange::Unsatisfiable) {
+        return answerText(responder, "That part of the recording does not exist.\n",
+                          Status::RequestRangeNotSatisfiable, {{"Content-Range", "bytes */" + QByteArray::number(size)}});
+    }
+    const qint64 length = range.last - range.first + 1;
+    QByteArray head = range.kind == RemoteFileStream::ByteRange::Part ? "HTTP/1.1 206 Partial Content\r\n"
+                                                                       : "HTTP/1.1 200 OK\r\n";
+    head += "Content-Type: " + found.type + "\r\nContent-Length: " + QByteArray::number(length)
+            + "\r\nAccept-Ranges: bytes\r\n";
+    if (range.kind == RemoteFileStream::ByteRange::Part) {
+        head += "Content-Range: bytes " + QByteArray::number(range.first) + '-' + QByteArray::number(range.last) + '/'
+                + QByteArray::number(size) + "\r\n";
+    }
+    for (const auto &[name, value] : commonHeaders())
+        head += name + ": " + value + "\r\n";
+    head += QByteArray("Content-Security-Policy: ") + kPolicy + "\r\nConnection: close\r\n\r\n";
+    ++m_streams;
+    auto *stream = new RemoteFileStream(socket, head, file.release(), range.first, length);
+    connect(stream, &QObject::destroyed, this, [this] { --m_streams; });
 }
 
 void RemoteHttpServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)

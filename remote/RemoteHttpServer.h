@@ -5,16 +5,21 @@
 #include <QHostAddress>
 
 class RemoteGate;
+class RemoteRecordings;
 class QTcpSocket;
 
 // The page's own files, and nothing else: a fixed map from path to resource,
 // every request with the token. The page comes with the token written into
-// the addresses of its style sheet and script.
+// the addresses of its style sheet and script. Recordings are served by
+// their number only (/recording?id=N), in ranges when asked, and streamed.
 class RemoteHttpServer : public QAbstractHttpServer
 {
     Q_OBJECT
 public:
-    explicit RemoteHttpServer(RemoteGate *gate, QObject *parent = nullptr);
+    // Recordings sent at once at most; more are asked to come back later.
+    static constexpr int kMaxStreams = 16;
+
+    RemoteHttpServer(RemoteGate *gate, const RemoteRecordings *recordings, QObject *parent = nullptr);
 
     // A whole answer, for a socket the page server never saw.
     static QByteArray plainAnswer(int status, const QByteArray &reason);
@@ -26,5 +31,9 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    void serveRecording(const QHttpServerRequest &request, QTcpSocket *socket);
+
     RemoteGate *m_gate;
+    const RemoteRecordings *m_recordings;
+    int m_streams = 0;
 };

@@ -1,7 +1,9 @@
 #include "remote/RemoteServer.h"
 
+#include "remote/RemoteFileStream.h"
 #include "remote/RemoteHandOff.h"
 #include "remote/RemoteHttpServer.h"
+#include "remote/RemoteRecordings.h"
 #include "remote/RemoteState.h"
 #include "remote/RemoteToken.h"
 #include "scanner/Keypad.h"
@@ -69,7 +71,8 @@ RemoteServer::RemoteServer(const Wiring &wiring, QObject *parent)
     , m_w(wiring)
     , m_state(std::make_unique<RemoteState>(
           RemoteState::Sources{wiring.display, wiring.aux, wiring.session, wiring.databasePath}))
-    , m_http(std::make_unique<RemoteHttpServer>(&m_gate))
+    , m_recordings(std::make_unique<RemoteRecordings>(wiring.databasePath, wiring.recordingsFolder))
+    , m_http(std::make_unique<RemoteHttpServer>(&m_gate, m_recordings.get()))
     , m_ws(QStringLiteral("Orvendal"), QWebSocketServer::NonSecureMode)
 {
     m_gate.setToken(RemoteToken::current(*m_w.store));
@@ -182,6 +185,12 @@ QUrl RemoteServer::pageUrl() const
     return url;
 }
 
+void RemoteServer::recordingAdded(const QString &file)
+{
+    if (const auto link = m_recordings->linkOf(file))
+        m_state->attachRecording(link->recording, link->talkgroup, link->heard);
+}
+
 void RemoteServer::accept()
 {
     while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
@@ -230,7 +239,10 @@ void RemoteServer::inspect(QTcpSocket *socket)
         return;
     }
     socket->setParent(m_handOff); // the page server's now, as its own connections are
-    QTimer::singleShot(kPlainMillis, socket, [socket] { socket->disconnectFromHost(); });
+    QTimer::singleShot(kPlainMillis, socket, [socket] {
+        if (!socket->property(RemoteFileStream::kStreamingProperty).toBool()) // that one minds itself
+            socket->disconnectFromHost();
+    });
     m_handOff->pass(socket);
     emit socket->readyRead();
 }

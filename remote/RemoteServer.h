@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWebSocketServer>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcRemote)
@@ -23,6 +24,7 @@ class QTcpSocket;
 class QWebSocket;
 class RemoteHandOff;
 class RemoteHttpServer;
+class RemoteRecordings;
 class RemoteState;
 class ScannerSession;
 
@@ -57,7 +59,9 @@ public:
         ScannerSession *session = nullptr;
         Keypad *keypad = nullptr;
         QSettings *store = nullptr; // holds the token
-        QString databasePath;       // the recent activity
+        QString databasePath;       // the recent activity and the recordings
+        // The recordings folder now; none (or empty), and none are played.
+        std::function<QString()> recordingsFolder;
     };
 
     explicit RemoteServer(const Wiring &wiring, QObject *parent = nullptr);
@@ -85,6 +89,10 @@ public:
     int connectionCount() const { return m_connections; }
     void setMaxBacklog(int bytes) { m_maxBacklog = bytes; }
 
+    // A recording was finished and its row written: the activity row it
+    // belongs to gets its play button.
+    void recordingAdded(const QString &file);
+
 signals:
     void clientCountChanged(int count);
 
@@ -108,6 +116,7 @@ private:
     Wiring m_w;
     RemoteGate m_gate;
     std::unique_ptr<RemoteState> m_state;
+    std::unique_ptr<RemoteRecordings> m_recordings;
     QPointer<QTcpServer> m_listener;
     RemoteHandOff *m_handOff = nullptr;     // owned by m_http
     std::unique_ptr<RemoteHttpServer> m_http;

@@ -1,26 +1,35 @@
 #include "remote/RemoteState.h"
 
 #include "data/TalkgroupActivityLog.h"
+#include "remote/RemoteRecordings.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/DisplayModel.h"
 #include "scanner/ScannerSession.h"
 
 #include <QDateTime>
 
-#include <algorithm>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QUuid>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
-QJsonObject activityRow(const QString &heard, const QString &id, const QString &bank)
+QJsonObject activityRow(const QString &heard, const QString &id, const QString &bank, qint64 recording = 0)
 {
-    return {{QStringLiteral("heard"), TalkgroupActivityLog::localText(heard)},
-            {QStringLiteral("id"), id},
-            {QStringLiteral("bank"), bank}};
+    QJsonObject row{{QStringLiteral("heard"), TalkgroupActivityLog::localText(heard)},
+                    {QStringLiteral("id"), id},
+                    {QStringLiteral("bank"), bank}};
+    if (recording > 0)
+        row.insert(QStringLiteral("recording"), recording);
+    return row;
+}
+
+QDateTime heardTime(const QString &heard)
+{
+    return QDateTime::fromString(heard, Qt::ISODateWithMs);
 }
 
 } // namespace
@@ -85,35 +94,57 @@ QByteArray RemoteState::snapshot() const
 void RemoteState::loadActivity()
 {
     m_activity = {};
-    if (m_s.databasePath.isEmpty() || !QFileInfo::exists(m_s.databasePath))
-        return;
-    const QString name = QStringLiteral("orvendal-remote-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(m_s.databasePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=0"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.prepare(QStringLiteral("SELECT HEARD, ID, BANK FROM TALKGROUP_ACTIVITY ORDER BY HEARD DESC LIMIT ?"))) {
-                q.addBindValue(kActivityRows);
-                if (q.exec()) {
-                    while (q.next())
-                        m_activity.append(activityRow(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()));
-                }
-            }
-            q.finish();
-            db.close();
+    m_heard.clear();
+    RemoteRecordings::withDatabase(m_s.databasePath, [this](QSqlDatabase &db) {
+        // A file from before recordings has no RECORDINGS table: then without.
+        const QString withRecordings = QStringLiteral(
+            "SELECT a.HEARD, a.ID, a.BANK, (SELECT max(r.rowid) FROM RECORDINGS r WHERE r.ACTIVITY = a.rowid) "
+            "FROM TALKGROUP_ACTIVITY a ORDER BY a.HEARD DESC LIMIT ?");
+        const QString plain = QStringLiteral("SELECT HEARD, ID, BANK, NULL FROM TALKGROUP_ACTIVITY ORDER BY HEARD DESC LIMIT ?");
+        QSqlQuery q(db);
+        if (!q.prepare(withRecordings) && !q.prepare(plain))
+            return;
+        q.addBindValue(kActivityRows);
+        if (!q.exec())
+            return;
+        while (q.next()) {
+            const QString heard = q.value(0).toString();
+            m_activity.append(activityRow(heard, q.value(1).toString(), q.value(2).toString(), q.value(3).toLongLong()));
+            m_heard.append(heardTime(heard));
         }
-    }
-    QSqlDatabase::removeDatabase(name);
+    });
     touch();
 }
 
 void RemoteState::addActivity(const QString &id, QChar bankLetter)
 {
-    m_activity.prepend(activityRow(TalkgroupActivityLog::heardText(QDateTime::currentDateTimeUtc()), id,
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_activity.prepend(activityRow(TalkgroupActivityLog::heardText(now), id,
                                    bankLetter.isNull() ? QString() : QString(bankLetter)));
-    while (m_activity.size() > kActivityRows)
+    m_heard.prepend(now);
+    while (m_activity.size() > kActivityRows) {
         m_activity.removeLast();
+        m_heard.removeLast();
+    }
+    touch();
+}
+
+void RemoteState::attachRecording(qint64 recording, const QString &id, const QString &heard)
+{
+    const QDateTime at = heardTime(heard);
+    qsizetype best = -1;
+    qint64 bestGap = kMatchMillis + 1;
+    for (qsizetype i = 0; at.isValid() && i < m_activity.size(); ++i) {
+        const qint64 gap = m_heard.at(i).isValid() ? std::abs(m_heard.at(i).msecsTo(at)) : bestGap;
+        if (gap < bestGap && m_activity.at(i).toObject().value(QStringLiteral("id")).toString() == id) {
+            best = i;
+            bestGap = gap;
+        }
+    }
+    if (best < 0)
+        return;
+    QJsonObject row = m_activity.at(best).toObject();
+    row.insert(QStringLiteral("recording"), recording);
+    m_activity.replace(best, row);
     touch();
 }

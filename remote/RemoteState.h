@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
@@ -14,7 +15,7 @@ class ScannerSession;
 
 // What the web front panel shows, as JSON: the display's fields and status
 // line, the auxiliary display's lines, who has the link, and the recent
-// activity. The changes of one poll turn are announced together once the
+// activity (with the number of its recording, where there is one). The changes of one poll turn are announced together once the
 // turn is over, and announcements come at most once per kCoalesceMillis.
 class RemoteState : public QObject
 {
@@ -40,11 +41,15 @@ public:
     // The recent activity, newest first.
     const QJsonArray &activity() const { return m_activity; }
 
-    // Reads the newest rows of the activity log (read-only; a missing or busy
-    // file leaves the list empty).
+    // Reads the newest rows of the activity log and which have a recording
+    // (read-only; a missing or busy file leaves the list empty).
     void loadActivity();
     // A talkgroup shown now.
     void addActivity(const QString &id, QChar bankLetter);
+    // A recording of the row of talkgroup id heard at heard (HEARD text):
+    // the row in the list nearest that moment, within kMatchMillis.
+    void attachRecording(qint64 recording, const QString &id, const QString &heard);
+    static constexpr int kMatchMillis = 2000;
 
 signals:
     // The state changed; at most once per kCoalesceMillis.
@@ -57,5 +62,6 @@ private:
     Sources m_s;
     QElapsedTimer m_sinceLast;
     QJsonArray m_activity;
+    QList<QDateTime> m_heard; // of each row of m_activity
     QTimer m_coalesce;
 };

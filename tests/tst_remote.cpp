@@ -26,7 +26,7 @@ class TestRemote : public QObject
     {
         SessionRig rig;
         RemoteServer server{{&rig.parts.display, &rig.parts.aux, &rig.session, &rig.parts.keypad, rig.store.store.get(),
-                             rig.databasePath()}};
+                             rig.databasePath(), {}}};
         Panel()
         {
             QString error;

@@ -21,7 +21,7 @@ private slots:
         SessionRig rig;
         QSettings &store = *rig.store.store;
         RemoteServer server({&rig.parts.display, &rig.parts.aux, &rig.session, &rig.parts.keypad, &store,
-                             rig.databasePath()});
+                             rig.databasePath(), {}});
         QCOMPARE(RemoteSettings::load(store).enabled, false); // off by default
         QTcpServer probe; // a port that is free now
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));

@@ -9,9 +9,15 @@
   const lent = document.getElementById('lent');
   const refused = document.getElementById('refused');
   const buttons = Array.from(document.querySelectorAll('button[data-key]'));
+  const rows = document.getElementById('rows');
+  const player = document.getElementById('player');
+  const playing = document.getElementById('playing');
+  const audio = document.getElementById('audio');
   let socket = null;
   let pause = 500;
   let linkOwner = 'none';
+  let shownActivity = '';
+  let chosen = 0; // the recording in the player
 
   function setText(id, text) {
     const el = document.getElementById(id);
@@ -24,7 +30,15 @@
 
   function updateKeys() {
     const usable = keysUsable();
-    buttons.forEach(function (b) { b.disabled = !usable; });
+    rows.addEventListener('click', function (event) {
+    const button = event.target.closest('button[data-recording]');
+    if (button) playRecording(button);
+  });
+  audio.addEventListener('error', function () {
+    if (audio.getAttribute('src')) playing.textContent = 'This recording cannot be played (it may have been deleted).';
+  });
+
+  buttons.forEach(function (b) { b.disabled = !usable; });
     lent.hidden = linkOwner !== 'transfer';
   }
 
@@ -33,19 +47,49 @@
     setText('status', state.status || '');
     setText('aux', (state.aux || []).slice(0, 4).filter(function (l) { return l.trim() !== ''; }).join('\n'));
     linkOwner = state.link;
-    const rows = document.getElementById('rows');
+    showActivity(state.activity || []);
+    updateKeys();
+  }
+
+  // The rows are made again only when they changed, so that a play button
+  // is not replaced under the finger.
+  function showActivity(activity) {
+    const text = JSON.stringify(activity);
+    if (text === shownActivity) return;
+    shownActivity = text;
     const fresh = document.createDocumentFragment();
-    (state.activity || []).forEach(function (a) {
+    activity.forEach(function (a) {
       const tr = document.createElement('tr');
       [a.heard, a.id, a.bank].forEach(function (v) {
         const td = document.createElement('td');
         td.textContent = v;
         tr.appendChild(td);
       });
+      const td = document.createElement('td');
+      if (Number.isInteger(a.recording) && a.recording > 0) {
+        const play = document.createElement('button');
+        play.textContent = 'Play';
+        play.dataset.recording = String(a.recording);
+        play.dataset.caption = a.heard + '  talkgroup ' + a.id;
+        play.setAttribute('aria-label', 'Play the call of talkgroup ' + a.id + ' heard ' + a.heard);
+        if (a.recording === chosen) tr.className = 'chosen';
+        td.appendChild(play);
+      }
+      tr.appendChild(td);
       fresh.appendChild(tr);
     });
     rows.replaceChildren(fresh);
-    updateKeys();
+  }
+
+  function playRecording(button) {
+    chosen = Number(button.dataset.recording);
+    rows.querySelectorAll('tr.chosen').forEach(function (tr) { tr.className = ''; });
+    button.closest('tr').className = 'chosen';
+    playing.textContent = button.dataset.caption;
+    player.hidden = false;
+    audio.src = 'recording?id=' + chosen + '&token=' + encodeURIComponent(token);
+    const started = audio.play();
+    if (started) started.catch(function () { /* the user presses play */ });
   }
 
   function connect() {
@@ -74,6 +118,14 @@
       pause = Math.min(pause * 2, 15000);
     };
   }
+
+  rows.addEventListener('click', function (event) {
+    const button = event.target.closest('button[data-recording]');
+    if (button) playRecording(button);
+  });
+  audio.addEventListener('error', function () {
+    if (audio.getAttribute('src')) playing.textContent = 'This recording cannot be played (it may have been deleted).';
+  });
 
   buttons.forEach(function (b) {
     b.addEventListener('click', function () {

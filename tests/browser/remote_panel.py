@@ -3,15 +3,18 @@
 chromedriver and Selenium), against the program polling the simulator:
 the page loads with the token, the display follows the simulator, a key
 clicked on the page reaches it, the page reconnects after the program
-restarts, and a wrong token, no token, a foreign Origin and a traversal
+restarts, a call with a recording gets a player that loads it, and a wrong token, no token, a foreign Origin and a traversal
 path are refused.
 
 usage: remote_panel.py ORVENDAL VKS-SIM    (exit 77: skipped)
 """
 import os
 import re
+import math
 import shutil
 import socket
+import sqlite3
+import struct
 import subprocess
 import sys
 import tempfile
@@ -19,6 +22,8 @@ import threading
 import time
 import urllib.error
 import urllib.request
+import wave
+from datetime import datetime, timedelta, timezone
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 SKIP = 77
@@ -82,13 +87,18 @@ if not wait_for(lambda: os.path.exists(pty), 10):
 os.makedirs(os.path.join(tmp, "config/OVKS4410"))
 with open(os.path.join(tmp, "config/OVKS4410/OVKS4410.conf"), "w") as conf:
     conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=%s\n" % pty)
+# A database of the test's own (made by the program on first use), with its
+# recordings folder beside it.
+database = os.path.join(tmp, "db", "Orvendal.db")
+os.makedirs(os.path.dirname(database))
+open(database, "w").close()
 port = free_port()
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(tmp, "config"),
            XDG_DATA_HOME=os.path.join(tmp, "data"))
 
 
 def start_program():
-    program = subprocess.Popen([PROGRAM, "--remote", "127.0.0.1:%d" % port], stdout=subprocess.PIPE, env=env,
+    program = subprocess.Popen([PROGRAM, "--remote", "127.0.0.1:%d" % port, "--database", database], stdout=subprocess.PIPE, env=env,
                                text=True)
     for line in program.stdout:
         match = re.search(r"Web front panel: (\S+)", line)
@@ -134,6 +144,32 @@ try:
     click("btnSCAN")
     check(until(lambda: text("f-MANUAL") == "" and text("f-SCAN") == "SCAN"), "and back into scan mode")
 
+    # A call with a recording (a real short WAV), as the recorder leaves it:
+    # the page shows it once the program reads the activity again.
+    def tables():
+        try:
+            with sqlite3.connect(database, timeout=10) as db:
+                return {r[0] for r in db.execute("SELECT name FROM sqlite_master WHERE type = 'table'")}
+        except sqlite3.Error:
+            return set()
+
+    check(wait_for(lambda: "RECORDINGS" in tables(), 30), "the program made its database")
+    recording = os.path.join(tmp, "db", "Recordings", "call.wav")
+    os.makedirs(os.path.dirname(recording))
+    with wave.open(recording, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(8000)
+        w.writeframes(b"".join(struct.pack("<h", int(8000 * math.sin(i / 8.0))) for i in range(12000)))
+    heard = datetime.now(timezone.utc) - timedelta(seconds=2)
+    stamp = lambda t: t.strftime("%Y-%m-%dT%H:%M:%S.") + "%03dZ" % (t.microsecond // 1000)
+    with sqlite3.connect(database, timeout=10) as db:
+        activity = db.execute("INSERT INTO TALKGROUP_ACTIVITY (ID, BANK, HEARD) VALUES ('7301', 'C', ?)",
+                              (stamp(heard),)).lastrowid
+        db.execute("INSERT INTO RECORDINGS (FILE, START_UTC, END_UTC, DURATION, TALKGROUP, ACTIVITY, BYTES) "
+                   "VALUES (?, ?, ?, 1.5, '7301', ?, ?)", (recording, stamp(heard), stamp(heard + timedelta(seconds=1.5)),
+                                                          activity, os.path.getsize(recording)))
+
     # The program ends and comes back on the same port: the page finds it.
     program.terminate()
     program.wait(30)
@@ -143,6 +179,27 @@ try:
     sim_log.clear()
     click("btnHOLD")
     check(wait_for(lambda: any("KEY07" in l for l in sim_log), 10), "keys work again after the reconnection")
+
+    play = None
+    if until(lambda: browser.find_elements(By.CSS_SELECTOR, "#rows button[data-recording]")):
+        play = browser.find_element(By.CSS_SELECTOR, "#rows button[data-recording]")
+    check(play is not None and play.find_element(By.XPATH, "../..").text.find("7301") >= 0,
+          "the call with a recording has a play button")
+    if play is not None:
+        play.click()
+        check(until(lambda: browser.find_element(By.ID, "player").is_displayed()), "the player shows")
+        loaded = until(lambda: browser.execute_script(
+            "const a = document.getElementById('audio'); return a.readyState >= 1 && a.duration > 0;"))
+        state = browser.execute_script(
+            "const a = document.getElementById('audio'); return [a.readyState, a.duration, a.error && a.error.code];")
+        check(loaded and abs(state[1] - 1.5) < 0.05, "the <audio> element loads the recording (%s)" % state)
+        # Seeking in a long recording takes ranges of it.
+        part = browser.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            fetch(document.getElementById('audio').src, {headers: {Range: 'bytes=44-143'}})
+                .then(r => r.arrayBuffer().then(b => done([r.status, b.byteLength])), e => done(String(e)));
+        """)
+        check(part == [206, 100], "the page gets a range of it (%s)" % part)
 
     # Refusals: no token, a wrong token, a page of another origin, a traversal.
     browser.get(base + "/")
