@@ -11,7 +11,8 @@
 # cmake --install puts in place.
 ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
     qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
-    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium)
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
+    qt6-charts-dev qt6-svg-dev)
 
 ensure_packages() {
     local missing=()

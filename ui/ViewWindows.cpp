@@ -1,5 +1,6 @@
 #include "ui/ViewWindows.h"
 
+#include "ui/ActivityStatisticsWindow.h"
 #include "ui/ActivityWindow.h"
 #include "ui/SerialMonitorWindow.h"
 
@@ -21,12 +22,18 @@ ViewWindows::ViewWindows(const Wiring &wiring, QObject *parent)
 ViewWindows::~ViewWindows()
 {
     delete m_activity;
+    delete m_statistics;
     delete m_monitor;
 }
 
 ActivityWindow *ViewWindows::activityWindow() const
 {
     return m_activity;
+}
+
+ActivityStatisticsWindow *ViewWindows::statisticsWindow() const
+{
+    return m_statistics;
 }
 
 SerialMonitorWindow *ViewWindows::serialMonitor() const
@@ -47,6 +54,24 @@ void ViewWindows::showActivity()
     bringUp(m_activity);
 }
 
+void ViewWindows::showStatistics()
+{
+    if (!m_statistics) {
+        auto *window = new ActivityStatisticsWindow(m_w.databasePath, m_w.activity, m_w.message);
+        if (!window->load()) {
+            delete window;
+            return;
+        }
+        connect(window, &ActivityStatisticsWindow::talkgroupChosen, this, [this](const QString &id) {
+            showActivity();
+            if (m_activity)
+                m_activity->filterToTalkgroup(id);
+        });
+        m_statistics = window;
+    }
+    bringUp(m_statistics);
+}
+
 void ViewWindows::showSerialMonitor()
 {
     if (!m_w.tap)
@@ -60,6 +85,8 @@ void ViewWindows::closeAll()
 {
     if (m_activity)
         m_activity->close();
+    if (m_statistics)
+        m_statistics->close();
     if (m_monitor)
         m_monitor->close();
 }
