@@ -107,8 +107,8 @@ void TestStatisticsWindow::chartsOfTheSpan()
     QCOMPARE(axis->categories(), QStringList({"200", "300", "100 Fire Dispatch"}));
     QCOMPARE(rig.bars(ActivityStatisticsWindow::AirtimeChart)->at(2), 0.5); // 200: 30 s
     const QString summary = rig.stats->summary()->text();
-    QVERIFY2(summary.contains(QStringLiteral("8 calls of 3 talkgroups")) && summary.contains(QStringLiteral("local time"))
-                 && summary.contains(QStringLiteral("1 calls with a time that cannot be read")),
+    QVERIFY2(summary.contains(QStringLiteral("Calls: 8, talkgroups: 3")) && summary.contains(QStringLiteral("local time"))
+                 && summary.contains(QStringLiteral("cannot be read (1)")),
              qPrintable(summary));
 
     rig.stats->spanChooser()->setCurrentIndex(ActivityStatisticsWindow::AllTime);

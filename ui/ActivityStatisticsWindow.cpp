@@ -12,6 +12,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
@@ -217,7 +218,13 @@ void ActivityStatisticsWindow::refresh()
     }
     QString error;
     ActivityFigures figures;
+    QElapsedTimer took;
+    took.start();
     const bool ok = m_stats->compute(from, to, &figures, &error);
+    // A long log takes a while to count: while it is written the window
+    // counts it again only after ten times as long, so that the counting
+    // holds the window thread a tenth of the time at most.
+    m_live.setInterval(int(std::clamp<qint64>(took.elapsed() * 10, kLiveMillis, 60000)));
     // One message for a run of failures, not one per refresh; the charts
     // keep what they showed.
     if (!ok && !m_failed && m_message)
@@ -239,13 +246,13 @@ void ActivityStatisticsWindow::showSummary(const QString &problem)
         return;
     }
     const ActivityFigures &f = m_figures;
-    QString text = QStringLiteral("%1 calls of %2 talkgroups").arg(f.calls).arg(f.talkgroups);
+    QString text = QStringLiteral("Calls: %1, talkgroups: %2").arg(f.calls).arg(f.talkgroups);
     if (f.recordings > 0)
-        text += QStringLiteral("; %1 recorded calls, %2 of airtime").arg(f.recordings).arg(duration(f.recordedSeconds));
+        text += QStringLiteral(", recorded calls: %1, airtime %2").arg(f.recordings).arg(duration(f.recordedSeconds));
     text += QStringLiteral(". Hours and days are in local time (%1).")
                 .arg(QDateTime::currentDateTime().timeZoneAbbreviation());
     if (f.undated > 0)
-        text += QStringLiteral(" %1 calls with a time that cannot be read are not in the hour and day charts.").arg(f.undated);
+        text += QStringLiteral(" Calls with a time that cannot be read (%1) are not in the hour and day charts.").arg(f.undated);
     m_summary->setText(text);
 }
 
@@ -316,7 +323,8 @@ void ActivityStatisticsWindow::drawTalkgroups(Chart chart, const QList<Talkgroup
     auto *set = new QBarSet(airtime ? QStringLiteral("Minutes") : QStringLiteral("Calls"));
     double most = 0;
     for (auto it = figures.crbegin(); it != figures.crend(); ++it) {
-        const double value = airtime ? it->seconds / 60.0 : double(it->calls);
+        // Minutes to a tenth.
+        const double value = airtime ? std::round(it->seconds / 6.0) / 10.0 : double(it->calls);
         *set << value;
         most = qMax(most, value);
         labels << it->label();
@@ -333,7 +341,7 @@ void ActivityStatisticsWindow::drawTalkgroups(Chart chart, const QList<Talkgroup
     series->setLabelsVisible(true);
     series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
     series->setLabelsFormat(airtime ? QStringLiteral("@value min") : QStringLiteral("@value"));
-    series->setLabelsPrecision(airtime ? 3 : 9);
+    series->setLabelsPrecision(12);
     c->addSeries(series);
     auto *y = new QBarCategoryAxis;
     y->append(labels);

@@ -32,8 +32,9 @@ public:
     enum Chart { HoursChart, WeekdaysChart, BusiestChart, AirtimeChart };
     static constexpr int kCharts = 4;
     enum Span { Last24Hours, Last7Days, Last30Days, AllTime, FromTo };
-    // The charts are drawn again at most this often while the log writes.
-    static constexpr int kLiveMillis = 1000;
+    // The charts are drawn again at most this often while the log writes
+    // (less often where counting takes long).
+    static constexpr int kLiveMillis = 2000;
     // A span typed in is counted this long after the last key.
     static constexpr int kEditMillis = 400;
 
