@@ -98,11 +98,10 @@ bool ActivityStatistics::countTimes(const QString &where, const QVariantList &va
 {
     // Every time zone's offset is a whole number of quarter hours, and its
     // changes fall on quarter hours: all calls of one UTC quarter hour fall
-    // in the same local hour. A HEARD that is not a UTC time (OK = 0) is
-    // counted apart.
+    // in the same local hour. A HEARD that is not a UTC time (OK = 0, or an
+    // hour that is no date and hour) is counted apart.
     const QString sql = QStringLiteral("SELECT substr(HEARD, 1, 13) AS H, CAST(substr(HEARD, 15, 2) AS INTEGER) / 15 AS Q, "
-                                       "HEARD GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:*Z' "
-                                       "AS OK, count(*) FROM TALKGROUP_ACTIVITY")
+                                       "substr(HEARD, -1) = 'Z' AS OK, count(*) FROM TALKGROUP_ACTIVITY")
                         + where + QStringLiteral(" GROUP BY H, Q, OK");
     QSqlQuery q(m_db);
     if (!run(q, sql, values, error))
