@@ -127,6 +127,7 @@ void TestStatisticsWindow::followsTheTables()
     StatisticsRig rig;
     QVERIFY(rig.open());
     rig.parts.log.setFlushDelay(1);
+    rig.parts.log.setClock([] { return QDateTime(QDate(2026, 8, 1), QTime(12, 0), Qt::UTC); }); // in the span
     rig.parts.log.record(QStringLiteral("555"), QLatin1Char('D'));
     QTRY_COMPARE(rig.stats->figures().calls, 9);
     // A recording written elsewhere, announced.
@@ -196,10 +197,16 @@ void TestStatisticsWindow::barClickFiltersTheActivity()
     ActivityWindow *activity = rig.window.viewWindows()->activityWindow();
     QVERIFY(activity && activity->isVisible());
     QCOMPARE(activity->idFilter()->text(), QStringLiteral("300"));
-    activity->spanFilter()->setCurrentIndex(int(ActivityWindow::kSpanHours.size()) - 1); // every row
+    QCOMPARE(ActivityWindow::kSpanHours.value(activity->spanFilter()->currentIndex()), 0); // from/to: every call
     QCOMPARE(activity->listModel()->rowCount(), 3);
     for (int r = 0; r < 3; ++r)
         QCOMPARE(activity->listModel()->index(r, 1).data().toString(), QStringLiteral("300"));
+
+    // A span both windows have is taken over.
+    rig.stats->spanChooser()->setCurrentIndex(ActivityStatisticsWindow::Last30Days);
+    emit rig.stats->talkgroupChosen(QStringLiteral("100"));
+    QCOMPARE(activity->idFilter()->text(), QStringLiteral("100"));
+    QCOMPARE(ActivityWindow::kSpanHours.value(activity->spanFilter()->currentIndex()), 24 * 30);
 }
 
 QTEST_MAIN(TestStatisticsWindow)

@@ -188,18 +188,23 @@ void ActivityStatisticsWindow::spanChosen()
     refresh();
 }
 
-bool ActivityStatisticsWindow::chosenSpan(QDateTime *from, QDateTime *to) const
+int ActivityStatisticsWindow::spanHours() const
 {
     static const int hours[] = {24, 24 * 7, 24 * 30};
-    *from = *to = QDateTime();
     const int span = m_span->currentIndex();
-    if (span == FromTo) {
+    return span >= Last24Hours && span <= Last30Days ? hours[span] : 0;
+}
+
+bool ActivityStatisticsWindow::chosenSpan(QDateTime *from, QDateTime *to) const
+{
+    *from = *to = QDateTime();
+    if (m_span->currentIndex() == FromTo) {
         *from = m_from->dateTime();
         *to = m_to->dateTime();
         return *from < *to;
     }
-    if (span >= Last24Hours && span <= Last30Days)
-        *from = QDateTime::currentDateTime().addSecs(-qint64(hours[span]) * 3600);
+    if (const int hours = spanHours())
+        *from = QDateTime::currentDateTime().addSecs(-qint64(hours) * 3600);
     return true;
 }
 

@@ -57,6 +57,9 @@ public:
     QDateTimeEdit *toEdit() const { return m_to; }
     QChartView *chartView(Chart chart) const { return m_views[chart]; }
     QLabel *summary() const { return m_summary; }
+    // The span chosen in hours back from now; 0 for every call and for a
+    // from/to span.
+    int spanHours() const;
     const ActivityFigures &figures() const { return m_figures; }
     // The talkgroup IDs of a talkgroup chart's bars, in the order of its set.
     QStringList barTalkgroups(Chart chart) const { return m_barIds[chart]; }

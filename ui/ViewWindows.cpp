@@ -4,6 +4,8 @@
 #include "ui/ActivityWindow.h"
 #include "ui/SerialMonitorWindow.h"
 
+#include <QComboBox>
+
 namespace {
 void bringUp(QWidget *window)
 {
@@ -62,10 +64,14 @@ void ViewWindows::showStatistics()
             delete window;
             return;
         }
-        connect(window, &ActivityStatisticsWindow::talkgroupChosen, this, [this](const QString &id) {
+        connect(window, &ActivityStatisticsWindow::talkgroupChosen, this, [this, window](const QString &id) {
             showActivity();
-            if (m_activity)
-                m_activity->filterToTalkgroup(id);
+            if (!m_activity)
+                return;
+            m_activity->filterToTalkgroup(id);
+            // The same span where the activity window has it, else every call.
+            const qsizetype span = ActivityWindow::kSpanHours.indexOf(window->spanHours());
+            m_activity->spanFilter()->setCurrentIndex(int(span >= 0 ? span : ActivityWindow::kSpanHours.indexOf(0)));
         });
         m_statistics = window;
     }

@@ -32,7 +32,7 @@ public:
 
     void showActivity();
     // The statistics; a click on a talkgroup's bar shows its calls in the
-    // activity window.
+    // activity window, over the same span (every call for a from/to span).
     void showStatistics();
     void showSerialMonitor();
     void closeAll();
