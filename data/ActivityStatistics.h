@@ -28,8 +28,8 @@ struct TalkgroupFigure
 struct ActivityFigures
 {
     // Hours and days are those of the local time zone (as the machine has
-    // it), each call counted at the local time it was heard; summer time
-    // changes are taken into account call by call.
+    // it), each call counted at the local time it was heard, summer time
+    // included.
     std::array<qint64, 24> perHour{};
     std::array<qint64, 7> perWeekday{}; // Monday first
     qint64 calls = 0;
