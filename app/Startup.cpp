@@ -2,6 +2,7 @@
 
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "link/LinkSettings.h"
 #include "data/TalkgroupActivityLog.h"
 #include "link/SerialCommPort.h"
@@ -110,6 +111,11 @@ void Startup::startRecording(const QString &databasePath)
     }
     m_recorder = std::make_unique<Recorder>(settings, databasePath, m_audioInput.get(), m_calls.get());
     connect(m_recorder.get(), &Recorder::problem, m_display.get(), &DisplayModel::setProblemLine);
+    // The activity statistics count the recorded airtime.
+    connect(m_recorder.get(), &Recorder::recordingFinished, this, [](const QString &, bool rowWritten) {
+        if (rowWritten)
+            DataChanges::announce({QStringLiteral("RECORDINGS")});
+    });
     m_recorder->start();
 }
 

@@ -16,7 +16,8 @@ ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sql
     qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
     dpkg-dev file lintian
-    xvfb xauth at-spi2-core python3-pyatspi xdotool)
+    xvfb xauth at-spi2-core python3-pyatspi xdotool
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
 
 ensure_packages() {
     local missing=()

@@ -62,6 +62,7 @@ void TestShell::menuBar()
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(QStringLiteral("Ctrl+A"))},
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
+        {"mnuView", "mnuActivityStatistics", "Activity Statistics", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},

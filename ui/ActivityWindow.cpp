@@ -130,6 +130,12 @@ void ActivityWindow::refresh()
     m_failed = !ok;
 }
 
+void ActivityWindow::filterToTalkgroup(const QString &id)
+{
+    m_id->setText(id.trimmed());
+    refresh();
+}
+
 void ActivityWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

@@ -40,6 +40,8 @@ public:
     void refresh();
     // Writes the filtered list as CSV; false (the user told) on failure.
     bool exportTo(const QString &path);
+    // Shows only the calls of one talkgroup (in the span chosen).
+    void filterToTalkgroup(const QString &id);
 
     QLineEdit *idFilter() const { return m_id; }
     QComboBox *spanFilter() const { return m_span; }

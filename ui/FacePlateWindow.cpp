@@ -159,6 +159,7 @@ void FacePlateWindow::buildMenus()
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},
+        {QStringLiteral("mnuActivityStatistics"), [this] { m_views->showStatistics(); }},
         {QStringLiteral("mnuSerialMonitor"), [this] { m_views->showSerialMonitor(); }},
         {QStringLiteral("Backup"), [this] { m_transfer->backup(); }},
         {QStringLiteral("Restore"), [this] { m_transfer->restore(); }},

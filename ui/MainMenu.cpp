@@ -25,6 +25,7 @@ const QList<Entry> &entries()
         {"COM_Options", "mnuSerialDevice", "Serial Device...", {}},
         {"mnuView", "mnuAuxDisp", "Aux Display", QKeySequence(Qt::CTRL | Qt::Key_A)},
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
+        {"mnuView", "mnuActivityStatistics", "Activity Statistics", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
