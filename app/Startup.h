@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class AlertEngine;
 class AudioInput;
 class AuxDisplayModel;
 class CallTracker;
@@ -63,6 +64,8 @@ private:
     // The web front panel as the settings or --remote say; for --remote its
     // address goes to standard output.
     void startRemote();
+    // The alert rules, fired by every call.
+    void startAlerts(const QString &databasePath);
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -87,5 +90,6 @@ private:
     std::unique_ptr<AudioInput> m_audioInput;
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
+    std::unique_ptr<AlertEngine> m_alerts;
     std::unique_ptr<FacePlateWindow> m_window;
 };

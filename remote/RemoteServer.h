@@ -84,6 +84,8 @@ public:
     // Open connections of any kind.
     int connectionCount() const { return m_connections; }
     void setMaxBacklog(int bytes) { m_maxBacklog = bytes; }
+    // An alert that fired: the connected browsers show it in a banner.
+    void showAlert(const QString &title, const QString &text);
 
 signals:
     void clientCountChanged(int count);
