@@ -3,8 +3,8 @@
 chromedriver and Selenium), against the program polling the simulator:
 the page loads with the token, the display follows the simulator, a key
 clicked on the page reaches it, the page reconnects after the program
-restarts, and a wrong token, no token, a foreign Origin and a traversal
-path are refused.
+restarts, an alert rule that fires shows its banner, and a wrong token, no
+token, a foreign Origin and a traversal path are refused.
 
 usage: remote_panel.py ORVENDAL VKS-SIM    (exit 77: skipped)
 """
@@ -12,6 +12,7 @@ import os
 import re
 import shutil
 import socket
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -83,13 +84,15 @@ os.makedirs(os.path.join(tmp, "config/OVKS4410"))
 with open(os.path.join(tmp, "config/OVKS4410/OVKS4410.conf"), "w") as conf:
     conf.write("[Config]\nCom_Port=1\nCom_Speed=19200\nCom_Device_1=%s\n" % pty)
 port = free_port()
+database = os.path.join(tmp, "Orvendal.db")
+open(database, "w").close()  # an empty file is made a database without asking
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(tmp, "config"),
            XDG_DATA_HOME=os.path.join(tmp, "data"))
 
 
 def start_program():
-    program = subprocess.Popen([PROGRAM, "--remote", "127.0.0.1:%d" % port], stdout=subprocess.PIPE, env=env,
-                               text=True)
+    program = subprocess.Popen([PROGRAM, "--remote", "127.0.0.1:%d" % port, "--database", database],
+                               stdout=subprocess.PIPE, env=env, text=True)
     for line in program.stdout:
         match = re.search(r"Web front panel: (\S+)", line)
         if match:
@@ -138,11 +141,17 @@ try:
     program.terminate()
     program.wait(30)
     check(until(lambda: text("connection").startswith("Not connected"), 10), "the page sees the program go")
+    # It comes back with an alert rule for every channel.
+    with sqlite3.connect(database) as db:
+        db.execute("INSERT INTO ALERT_RULES (NAME, MATCH_KIND, MATCH_TEXT, NOTIFY, COOLDOWN_SECS) "
+                   "VALUES ('Any channel', 'channels', '1-1000', 1, 0)")
     program, url = start_program()
     check(until(lambda: text("connection") == "Connected", 40), "the page reconnects after the program restarts")
     sim_log.clear()
     click("btnHOLD")
     check(wait_for(lambda: any("KEY07" in l for l in sim_log), 10), "keys work again after the reconnection")
+    click("btnSCAN")
+    check(until(lambda: text("alert").startswith("Any channel: Channel "), 30), "an alert that fires shows its banner")
 
     # Refusals: no token, a wrong token, a page of another origin, a traversal.
     browser.get(base + "/")
