@@ -6,12 +6,14 @@
 # The web front panel: Qt HTTP Server and Qt WebSockets, libqrencode for the
 # QR code of its address; its test in a real browser drives Chromium through
 # chromium-driver and python3-selenium.
+# Alerts: their tests run on a private session bus (dbus-run-session).
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place.
 ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
     qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
-    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium)
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
+    dbus-daemon)
 
 ensure_packages() {
     local missing=()

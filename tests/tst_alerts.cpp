@@ -2,9 +2,9 @@
 // of the test's own, on a private session bus: which rules fire and how
 // often, what the notification and a program receive, and the rules that
 // are refused.
+#include "AlertRig.h"
 #include "NotificationService.h"
 #include "PrivateBus.h"
-#include "SessionRig.h"
 #include "alerts/AlertEngine.h"
 #include "alerts/AlertProgram.h"
 #include "alerts/AlertRuleStore.h"
@@ -15,58 +15,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QProcess>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTest>
 
-namespace {
-
-// The session, its calls and the alert rules, with names in the database.
-struct AlertRig
-{
-    SessionRig rig;
-    CallTracker tracker{&rig.session};
-    AlertEngine engine{rig.databasePath(), &tracker};
-
-    AlertRig()
-    {
-        rig.enterMode(ScannerMode::TrunkScan);
-        ChannelDatabase db(rig.databasePath(), QStringLiteral("names"), 2000);
-        QString error;
-        if (!db.open(&error))
-            qFatal("%s", qPrintable(error));
-        const QDateTime now = QDateTime::currentDateTime();
-        db.addTalkgroup({QStringLiteral("150"), QStringLiteral("Ashby"), QStringLiteral("Fire Dispatch"), {}}, now, &error);
-        db.addTalkgroup({QStringLiteral("400"), QStringLiteral("Brill"), QStringLiteral("County FIRE Ops"), {}}, now, &error);
-        db.addTalkgroup({QStringLiteral("777"), {}, QStringLiteral("O'Neil \"{id}\" & Sons $HOME"), {}}, now, &error);
-    }
-    AlertRule save(AlertRule rule)
-    {
-        QString error;
-        if (!engine.store()->save(&rule, &error))
-            qFatal("%s", qPrintable(error));
-        engine.reload();
-        return rule;
-    }
-    void talkgroup(const QString &id)
-    {
-        for (int i = 0; i < PollLoop::kAgreeingReplies; ++i)
-            rig.reply(QStringLiteral("ID C %1").arg(id));
-    }
-};
-
-AlertRule rule(const QString &name, AlertRule::Match match, const QString &text, int cooldown)
-{
-    AlertRule r;
-    r.name = name;
-    r.match = match;
-    r.matchText = text;
-    r.cooldownSecs = cooldown;
-    return r;
-}
-
-} // namespace
 
 class TestAlerts : public QObject
 {
@@ -87,7 +38,6 @@ private slots:
     void rightRulesFireOncePerCooldown();
     void programGetsItsArgumentsExactly();
     void notificationsNeverWait();
-    void soundIsHeard();
 
 private:
     NotificationService m_service;
@@ -349,62 +299,6 @@ void TestAlerts::notificationsNeverWait()
     QTRY_COMPARE(notifier->pending(), 0);
     a.engine.callStarted({QStringLiteral("200"), QLatin1Char('C'), {}, {}});
     QTRY_COMPARE(m_service.received.size(), DesktopNotifier::kMaxPending + 1);
-}
-
-// The bundled chime reaches a sound server of the test's own (a PulseAudio
-// null sink, listened to at its monitor). Last: Qt Multimedia must meet no
-// other server first.
-void TestAlerts::soundIsHeard()
-{
-    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty())
-        QSKIP("pulseaudio and parec are needed (Debian: pulseaudio pulseaudio-utils)");
-    QTemporaryDir runtime;
-    const QString socket = runtime.filePath(QStringLiteral("native"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), runtime.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), runtime.filePath(QStringLiteral("pulse")));
-    QProcess server;
-    server.setProcessEnvironment(env);
-    server.start(pulseaudio, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
-                              QStringLiteral("--use-pid-file=no"), QStringLiteral("--system=false"),
-                              QStringLiteral("--log-level=error"),
-                              QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=alerts_test"),
-                              QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket)});
-    QVERIFY(server.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket) || server.state() == QProcess::NotRunning, 10000);
-    if (server.state() == QProcess::NotRunning)
-        QSKIP("pulseaudio would not start here");
-    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-    qputenv("PULSE_RUNTIME_PATH", runtime.filePath(QStringLiteral("pulse")).toLocal8Bit());
-    QProcess listener;
-    listener.start(QStringLiteral("parec"), {QStringLiteral("--device=alerts_test.monitor"), QStringLiteral("--raw"),
-                                             QStringLiteral("--format=s16le"), QStringLiteral("--rate=22050"),
-                                             QStringLiteral("--channels=1")});
-    QVERIFY(listener.waitForStarted());
-
-    AlertRig a;
-    AlertRule r = rule(QStringLiteral("Chime"), AlertRule::Match::Talkgroups, QStringLiteral("150"), 0);
-    r.notify = false;
-    r.sound = true;
-    a.save(r);
-    QByteArray heard;
-    connect(&listener, &QProcess::readyReadStandardOutput, this, [&] { heard += listener.readAllStandardOutput(); });
-    const auto loudest = [&] {
-        int peak = 0;
-        const auto *s = reinterpret_cast<const qint16 *>(heard.constData());
-        for (qsizetype i = 0; i < heard.size() / 2; ++i)
-            peak = std::max(peak, std::abs(int(s[i])));
-        return peak;
-    };
-    a.talkgroup(QStringLiteral("150"));
-    QTRY_VERIFY_WITH_TIMEOUT(loudest() > 5000, 10000); // the chime is at a third of full scale
-    listener.kill();
-    listener.waitForFinished();
-    server.terminate();
-    if (!server.waitForFinished(5000))
-        server.kill();
 }
 
 int main(int argc, char **argv)
