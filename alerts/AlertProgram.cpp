@@ -9,6 +9,7 @@
 namespace {
 const char *kLinesProperty = "orvendalLoggedLines";
 const char *kKilledProperty = "orvendalKilled";
+constexpr qint64 kMaxLineBytes = 4096;
 } // namespace
 
 AlertProgram::AlertProgram(QObject *parent)
@@ -34,7 +35,10 @@ void AlertProgram::logOutput(QProcess *process, const QString &label, bool flush
             qCInfo(lcAlerts).noquote() << label + QStringLiteral(": ") + QString::fromLocal8Bit(bytes).trimmed();
     };
     while (process->canReadLine())
-        line(process->readLine(4096));
+        line(process->readLine(kMaxLineBytes));
+    // Output without line ends is taken in pieces, so that it never piles up.
+    while (process->bytesAvailable() >= kMaxLineBytes)
+        line(process->read(kMaxLineBytes));
     if (flush && process->bytesAvailable() > 0)
         line(process->readAll());
     if (flush && logged > kMaxLoggedLines)
