@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "alerts/AlertEngine.h"
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "data/DataChanges.h"
@@ -68,6 +69,7 @@ Startup::~Startup()
     // Windows first, then what they render and drive.
     m_window.reset();
     m_remote.reset();
+    m_alerts.reset();
     m_keyboard.reset();
     m_keypad.reset();
     m_recorder.reset(); // a call being recorded is finished
@@ -230,9 +232,11 @@ void Startup::showFacePlate()
         });
     }
 
+    startAlerts(databasePath);
+
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get(), m_alerts.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));
@@ -241,6 +245,17 @@ void Startup::showFacePlate()
     connect(window, &FacePlateWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     startRemote();
     m_session->load();
+}
+
+void Startup::startAlerts(const QString &databasePath)
+{
+    if (!m_calls)
+        m_calls = std::make_unique<CallTracker>(m_session.get());
+    m_alerts = std::make_unique<AlertEngine>(databasePath, m_calls.get());
+    m_alerts->reload(); // a failure is logged; the dialog says it again
+    RemoteServer *remote = m_remote.get();
+    connect(m_alerts.get(), &AlertEngine::alerted, remote,
+            [remote](const AlertEvent &event) { remote->showAlert(event.ruleName, event.text()); });
 }
 
 void Startup::startRemote()

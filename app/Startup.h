@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class AlertEngine;
 class AudioInput;
 class AuxDisplayModel;
 class CallTracker;
@@ -64,6 +65,8 @@ private:
     // The web front panel as the settings or --remote say; for --remote its
     // address goes to standard output.
     void startRemote();
+    // The alert rules, fired by every call.
+    void startAlerts(const QString &databasePath);
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -89,5 +92,6 @@ private:
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
     std::unique_ptr<Theme> m_theme;         // View, Theme
+    std::unique_ptr<AlertEngine> m_alerts;
     std::unique_ptr<FacePlateWindow> m_window;
 };

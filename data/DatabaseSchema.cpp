@@ -132,12 +132,24 @@ QStringList DatabaseSchema::recordingStatements()
     };
 }
 
+QStringList DatabaseSchema::alertStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ALERT_RULES (ID INTEGER PRIMARY KEY, NAME TEXT NOT NULL, "
+                       "ENABLED INTEGER NOT NULL DEFAULT 1, MATCH_KIND TEXT NOT NULL, MATCH_TEXT TEXT NOT NULL, "
+                       "NOTIFY INTEGER NOT NULL DEFAULT 0, SOUND INTEGER NOT NULL DEFAULT 0, SOUND_FILE TEXT, "
+                       "RUN INTEGER NOT NULL DEFAULT 0, PROGRAM TEXT, ARGUMENTS TEXT, "
+                       "COOLDOWN_SECS INTEGER NOT NULL DEFAULT 60)"),
+    };
+}
+
 QStringList DatabaseSchema::tableNames()
 {
     QStringList names;
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
         names << ChannelDatabase::bankTableName(bank);
-    names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY") << QStringLiteral("RECORDINGS");
+    names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY") << QStringLiteral("RECORDINGS")
+          << QStringLiteral("ALERT_RULES");
     return names;
 }
 
@@ -196,6 +208,9 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error, bool *bu
     case 3:
         step = recordingStatements();
         break;
+    case 4:
+        step = alertStatements();
+        break;
     default:
         break;
     }
@@ -214,7 +229,7 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error, bool *busy)
     const QStringList tables = statements(error);
     if (tables.isEmpty())
         return false;
-    if (!runInTransaction(db, tables + activityStatements() + recordingStatements(), error, busy))
+    if (!runInTransaction(db, tables + activityStatements() + recordingStatements() + alertStatements(), error, busy))
         return false;
     // Every table must be there now, else the file is not one to work on.
     const QStringList made = db.tables();

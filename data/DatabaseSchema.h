@@ -13,7 +13,7 @@ class DatabaseSchema
 {
 public:
     // PRAGMA user_version of a file this program writes.
-    static constexpr int kVersion = 4;
+    static constexpr int kVersion = 5;
 
     // The statements that create every table (each "IF NOT EXISTS"); none,
     // with *error, when the definitions built into the program cannot be read.
@@ -31,6 +31,8 @@ public:
     // path; START_UTC and END_UTC are written as HEARD is; ACTIVITY is the
     // rowid of the TALKGROUP_ACTIVITY row of the call, or NULL.
     static QStringList recordingStatements();
+    // Version 5: the alert rules. ARGUMENTS is a JSON array of texts.
+    static QStringList alertStatements();
     // The tables a complete database holds.
     static QStringList tableNames();
 

@@ -345,6 +345,18 @@ void RemoteServer::push()
     }
 }
 
+void RemoteServer::showAlert(const QString &title, const QString &text)
+{
+    const QString alert = jsonText({{QStringLiteral("type"), QStringLiteral("alert")},
+                                    {QStringLiteral("title"), title},
+                                    {QStringLiteral("message"), text}});
+    const auto clients = m_clients;
+    for (const Client &c : clients) {
+        if (Client *live = find(c.socket))
+            send(*live, alert);
+    }
+}
+
 void RemoteServer::send(Client &client, const QString &text)
 {
     if (client.socket->bytesToWrite() > m_maxBacklog)

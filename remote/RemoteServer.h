@@ -88,6 +88,8 @@ public:
     // Open connections of any kind.
     int connectionCount() const { return m_connections; }
     void setMaxBacklog(int bytes) { m_maxBacklog = bytes; }
+    // An alert that fired: the connected browsers show it in a banner.
+    void showAlert(const QString &title, const QString &text);
 
     // A recording was finished and its row written: the activity row it
     // belongs to gets its play button.

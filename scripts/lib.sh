@@ -8,6 +8,7 @@
 # chromium-driver and python3-selenium.
 # The screen-reader test: an X server (xvfb, xauth), the accessibility bus
 # (at-spi2-core), pyatspi and xdotool for the keyboard.
+# Alerts: their tests run on a private session bus (dbus-run-session).
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place. dpkg-dev (dpkg-shlibdeps), file and lintian
@@ -17,7 +18,7 @@ ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sql
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
     dpkg-dev file lintian
     xvfb xauth at-spi2-core python3-pyatspi xdotool
-    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev dbus-daemon)
 
 ensure_packages() {
     local missing=()

@@ -217,6 +217,16 @@ private slots:
         QCOMPARE(state.value(QStringLiteral("activity")).toArray().at(0).toObject().value(QStringLiteral("id")).toString(),
                  QStringLiteral("12345"));
 
+        // An alert that fired goes to the page as it is.
+        p.server.showAlert(QStringLiteral("Fire <b>"), QStringLiteral("Talkgroup 12345: \"Dispatch\""));
+        QJsonObject alert;
+        QTRY_VERIFY(std::any_of(messages.cbegin(), messages.cend(), [&](const QString &m) {
+            alert = QJsonDocument::fromJson(m.toUtf8()).object();
+            return alert.value(QStringLiteral("type")) == QLatin1String("alert");
+        }));
+        QCOMPARE(alert.value(QStringLiteral("title")).toString(), QStringLiteral("Fire <b>"));
+        QCOMPARE(alert.value(QStringLiteral("message")).toString(), QStringLiteral("Talkgroup 12345: \"Dispatch\""));
+
         // A key takes the faceplate's path to the scanner.
         p.rig.port.clearWritten();
         socket.sendTextMessage(QStringLiteral("{\"key\":\"btnSCAN\"}"));

@@ -13,6 +13,7 @@
 #include "ui/KeyCodes.h"
 #include "ui/MainMenu.h"
 #include "ui/RemoteAccessDialog.h"
+#include "ui/AlertsDialog.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
@@ -156,6 +157,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuRemoteAccess"), [this] {
              if (m_w.remote)
                  RemoteAccessDialog(m_w.remote, m_w.store, this).exec();
+         }},
+        {QStringLiteral("mnuAlerts"), [this] {
+             if (m_w.alerts)
+                 AlertsDialog(m_w.alerts, this).exec();
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},

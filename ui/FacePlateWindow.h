@@ -11,6 +11,7 @@
 #include <array>
 
 class RemoteServer;
+class AlertEngine;
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
@@ -54,6 +55,7 @@ public:
         TrafficTap *tap = nullptr;                 // what the serial monitor shows
         RemoteServer *remote = nullptr;            // the web front panel, if any
         Theme *theme = nullptr;                    // View, Theme
+        AlertEngine *alerts = nullptr;             // the alert rules, if any
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);

@@ -28,6 +28,7 @@ const QList<Entry> &entries()
         {"mnuView", "mnuActivityStatistics", "Activity Statistics", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
+        {"mnuOptions", "mnuAlerts", "Alerts...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},

@@ -8,6 +8,8 @@
   const connection = document.getElementById('connection');
   const lent = document.getElementById('lent');
   const refused = document.getElementById('refused');
+  const alertBanner = document.getElementById('alert');
+  let alertTimer = null;
   const buttons = Array.from(document.querySelectorAll('button[data-key]'));
   const rows = document.getElementById('rows');
   const player = document.getElementById('player');
@@ -108,6 +110,12 @@
         refused.textContent = message.message;
         refused.hidden = false;
         setTimeout(function () { refused.hidden = true; }, 4000);
+      } else if (message.type === 'alert') {
+        // An alert rule fired: shown for a while, the newest over the last.
+        alertBanner.textContent = message.title + ': ' + message.message;
+        alertBanner.hidden = false;
+        clearTimeout(alertTimer);
+        alertTimer = setTimeout(function () { alertBanner.hidden = true; }, 10000);
       }
     };
     socket.onclose = function () {

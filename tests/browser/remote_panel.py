@@ -3,8 +3,9 @@
 chromedriver and Selenium), against the program polling the simulator:
 the page loads with the token, the display follows the simulator, a key
 clicked on the page reaches it, the page reconnects after the program
-restarts, a call with a recording gets a player that loads it, and a wrong token, no token, a foreign Origin and a traversal
-path are refused.
+restarts, an alert rule that fires shows its banner, a call with a
+recording gets a player that loads it, and a wrong token, no token, a
+foreign Origin and a traversal path are refused.
 
 usage: remote_panel.py ORVENDAL VKS-SIM    (exit 77: skipped)
 """
@@ -174,11 +175,17 @@ try:
     program.terminate()
     program.wait(30)
     check(until(lambda: text("connection").startswith("Not connected"), 10), "the page sees the program go")
+    # It comes back with an alert rule for every channel.
+    with sqlite3.connect(database) as db:
+        db.execute("INSERT INTO ALERT_RULES (NAME, MATCH_KIND, MATCH_TEXT, NOTIFY, COOLDOWN_SECS) "
+                   "VALUES ('Any channel', 'channels', '1-1000', 1, 0)")
     program, url = start_program()
     check(until(lambda: text("connection") == "Connected", 40), "the page reconnects after the program restarts")
     sim_log.clear()
     click("btnHOLD")
     check(wait_for(lambda: any("KEY07" in l for l in sim_log), 10), "keys work again after the reconnection")
+    click("btnSCAN")
+    check(until(lambda: text("alert").startswith("Any channel: Channel "), 30), "an alert that fires shows its banner")
 
     play = None
     if until(lambda: browser.find_elements(By.CSS_SELECTOR, "#rows button[data-recording]")):
