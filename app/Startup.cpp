@@ -8,7 +8,7 @@
 #include "link/TrafficTap.h"
 #include "scanner/CallTracker.h"
 #include "recording/QtAudioInput.h"
-#include "recording/Recorder.h"
+#include "recording/RecordingControl.h"
 #include "recording/ToneGenerator.h"
 #include "remote/RemoteServer.h"
 #include "remote/RemoteSettings.h"
@@ -58,8 +58,7 @@ Startup::~Startup()
     m_remote.reset();
     m_keyboard.reset();
     m_keypad.reset();
-    m_recorder.reset(); // a call being recorded is finished
-    m_audioInput.reset();
+    m_recording.reset(); // a call being recorded is finished
     m_calls.reset();
     m_session.reset();
     m_activity.reset(); // what is queued is written
@@ -82,26 +81,30 @@ QString Startup::startSimulator()
 
 void Startup::startRecording(const QString &databasePath)
 {
-    RecordingSettings settings = RecordingSettings::load(*m_store, m_options.demo);
-    if (!settings.enabled)
-        return; // no device opened, nothing running
+    // The tracker costs nothing without a recorder; it is there so that
+    // recording can be turned on while the program runs.
     m_calls = std::make_unique<CallTracker>(m_session.get());
+    RecordingControl::InputFactory makeInput = [](const QString &deviceId) -> std::unique_ptr<AudioInput> {
+        return std::make_unique<QtAudioInput>(deviceId);
+    };
     if (m_options.demo) {
-        // The demo's calls sound as tones, into a folder of their own.
-        auto tone = std::make_unique<ToneGenerator>();
-        ToneGenerator *generator = tone.get();
-        connect(m_calls.get(), &CallTracker::callStarted, generator,
-                [generator](const CallInfo &call) { generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup); });
-        connect(m_calls.get(), &CallTracker::callEnded, generator, &ToneGenerator::close);
-        m_audioInput = std::move(tone);
-        if (settings.folder.isEmpty())
-            settings.folder = QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings"));
-    } else {
-        m_audioInput = std::make_unique<QtAudioInput>(settings.inputDevice);
+        // The demo's calls sound as tones, whatever the input chosen.
+        CallTracker *calls = m_calls.get();
+        makeInput = [calls](const QString &) -> std::unique_ptr<AudioInput> {
+            auto tone = std::make_unique<ToneGenerator>();
+            ToneGenerator *generator = tone.get();
+            connect(calls, &CallTracker::callStarted, generator, [generator](const CallInfo &call) {
+                generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup);
+            });
+            connect(calls, &CallTracker::callEnded, generator, &ToneGenerator::close);
+            return tone;
+        };
     }
-    m_recorder = std::make_unique<Recorder>(settings, databasePath, m_audioInput.get(), m_calls.get());
-    connect(m_recorder.get(), &Recorder::problem, m_display.get(), &DisplayModel::setProblemLine);
-    m_recorder->start();
+    m_recording = std::make_unique<RecordingControl>(m_calls.get(), databasePath, std::move(makeInput));
+    if (m_options.demo) // into a folder of its own
+        m_recording->setDefaultFolder(QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings")));
+    connect(m_recording.get(), &RecordingControl::problem, m_display.get(), &DisplayModel::setProblemLine);
+    m_recording->apply(RecordingSettings::load(*m_store, m_options.demo));
 }
 
 bool Startup::databaseAgreed()
@@ -200,7 +203,7 @@ void Startup::showFacePlate()
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_recording.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));

@@ -11,6 +11,7 @@
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
 #include "ui/MainMenu.h"
+#include "ui/RecordingDialog.h"
 #include "ui/RemoteAccessDialog.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
@@ -151,6 +152,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuRemoteAccess"), [this] {
              if (m_w.remote)
                  RemoteAccessDialog(m_w.remote, m_w.store, this).exec();
+         }},
+        {QStringLiteral("mnuRecording"), [this] {
+             if (m_w.recording)
+                 RecordingDialog(m_w.recording, m_w.store, this).exec();
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},
