@@ -14,6 +14,7 @@
 #include "remote/RemoteSettings.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
+#include "scanner/DemoTour.h"
 #include "scanner/DisplayModel.h"
 #include "scanner/Keyboard.h"
 #include "scanner/Keypad.h"
@@ -57,6 +58,7 @@ Startup::~Startup()
     m_window.reset();
     m_remote.reset();
     m_keyboard.reset();
+    m_tour.reset();
     m_keypad.reset();
     m_recording.reset(); // a call being recorded is finished
     m_calls.reset();
@@ -70,6 +72,12 @@ QString Startup::startSimulator()
     m_simEngine = std::make_unique<ScannerEngine>();
     m_simLink = std::make_unique<SimLink>(m_simEngine.get());
     m_simLink->setOptions({19200, 2, false});
+    // Talkgroups come and go, a few seconds each with quiet between, while
+    // the demo's tour has the scanner in trunk search.
+    m_simEngine->setTalkgroups({{'A', QStringLiteral("00123")}, {0, {}}, {'C', QStringLiteral("12345")},
+                                {'C', QStringLiteral("00012")}, {0, {}}, {'L', QStringLiteral("04711")}, {0, {}},
+                                {'T', QStringLiteral("65535")}, {'B', QStringLiteral("00777")}, {0, {}}},
+                               3000);
     m_simHost = std::make_unique<PtyHost>(m_simLink.get());
     QString error;
     const QString path = m_demoDir.filePath(QStringLiteral("vks4410"));
@@ -198,6 +206,11 @@ void Startup::showFacePlate()
     startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
+    if (m_options.demo) {
+        // Conventional calls, then talkgroups, and so on.
+        m_tour = std::make_unique<DemoTour>(m_session.get(), m_keypad.get());
+        m_tour->start();
+    }
     m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
         display, m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath});
 

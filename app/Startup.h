@@ -14,6 +14,7 @@ class CallTracker;
 class AuxLookups;
 class ChannelDatabase;
 class CommPort;
+class DemoTour;
 class DisplayModel;
 class FacePlateWindow;
 class Keyboard;
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<ScannerSession> m_session;
     std::unique_ptr<Keypad> m_keypad;
     std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<DemoTour> m_tour; // --demo: the scanner's modes in turn
     std::unique_ptr<CallTracker> m_calls;
     std::unique_ptr<RecordingControl> m_recording; // on, off and changed while the program runs
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
