@@ -39,7 +39,9 @@ void RecordingControl::apply(const RecordingSettings &settings)
         stop();
         return;
     }
-    if (m_recorder && !Recorder::needsRestart(m_recorder->settings(), effective)) {
+    // One that failed (its folder) is started afresh even with the same settings.
+    if (m_recorder && m_recorder->state() != Recorder::State::Failed
+        && !Recorder::needsRestart(m_recorder->settings(), effective)) {
         m_recorder->adjust(effective);
         return;
     }

@@ -216,7 +216,8 @@ void TestRecordingSettings::turnedOnAndOffAtRunTime()
     QVERIFY(files.filter(QStringLiteral(".flac")).size() == 1 && files.filter(QStringLiteral(".wav")).size() == 1);
     QVERIFY(c.r.partFiles().isEmpty());
 
-    // A folder that fails is said; turning recording off takes the message away.
+    // A folder that fails is said; the same settings once it can be made
+    // start recording again and take the message away.
     QFile plain(c.r.rig.store.dir.filePath(QStringLiteral("plain.txt")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
@@ -225,8 +226,9 @@ void TestRecordingSettings::turnedOnAndOffAtRunTime()
     c.control.apply(s);
     QCOMPARE(c.control.recorder()->state(), Recorder::State::Failed);
     QVERIFY(!problems.isEmpty() && !problems.last().first().toString().isEmpty());
-    s.enabled = false;
+    QVERIFY(plain.remove());
     c.control.apply(s);
+    QCOMPARE(c.control.recorder()->state(), Recorder::State::Recording);
     QCOMPARE(problems.last().first().toString(), QString());
 }
 
