@@ -67,7 +67,10 @@ RecordingDialog::RecordingDialog(RecordingControl *control, QSettings *store, QW
     m_level->setRange(0, 100);
     m_level->setTextVisible(false);
     m_meterNote->setObjectName(QStringLiteral("lblMeter"));
+    m_meterNote->setWordWrap(true);
+    m_meterNote->hide();
     m_folder->setObjectName(QStringLiteral("txtFolder"));
+    m_folder->setMinimumWidth(320);
     m_format->setObjectName(QStringLiteral("cboFormat"));
     for (const auto f : {RecordingSettings::Format::Flac, RecordingSettings::Format::OggOpus, RecordingSettings::Format::Wav})
         m_format->addItem(RecordingSettings::formatName(f), int(f));
@@ -92,8 +95,10 @@ RecordingDialog::RecordingDialog(RecordingControl *control, QSettings *store, QW
     auto *form = new QFormLayout;
     form->addRow(m_enabled);
     form->addRow(QStringLiteral("Audio input:"), m_input);
-    form->addRow(QStringLiteral("Level:"), m_level);
-    form->addRow(QString(), m_meterNote);
+    auto *meter = new QVBoxLayout;
+    meter->addWidget(m_level);
+    meter->addWidget(m_meterNote);
+    form->addRow(QStringLiteral("Level:"), meter);
     form->addRow(QStringLiteral("Folder:"), folderRow);
     form->addRow(QStringLiteral("Format:"), m_format);
     form->addRow(QStringLiteral("Pre-roll:"), m_preRoll);
@@ -223,14 +228,17 @@ void RecordingDialog::openMeter()
     connect(m_meterInput.get(), &AudioInput::level, m_level, [this](double rms) { m_level->setValue(meterValue(rms)); });
     connect(m_meterInput.get(), &AudioInput::lost, m_meterNote, [this](const QString &reason) {
         m_level->setValue(0);
-        m_meterNote->setText(QStringLiteral("No sound: %1").arg(reason));
+        setMeterNote(QStringLiteral("No sound: %1").arg(reason));
     });
-    connect(m_meterInput.get(), &AudioInput::returned, m_meterNote, &QLabel::clear);
+    connect(m_meterInput.get(), &AudioInput::returned, m_meterNote, [this] { setMeterNote(QString()); });
     QString error;
-    if (m_meterInput->start(&error))
-        m_meterNote->clear();
-    else
-        m_meterNote->setText(QStringLiteral("No sound: %1").arg(error));
+    setMeterNote(m_meterInput->start(&error) ? QString() : QStringLiteral("No sound: %1").arg(error));
+}
+
+void RecordingDialog::setMeterNote(const QString &text)
+{
+    m_meterNote->setText(text);
+    m_meterNote->setVisible(!text.isEmpty());
 }
 
 void RecordingDialog::closeMeter()

@@ -54,6 +54,7 @@ private:
     void fill(const RecordingSettings &s, const QList<QtAudioInput::Device> &inputs);
     void openMeter();
     void closeMeter();
+    void setMeterNote(const QString &text);
     void browse();
     void refuse(const QString &text);
 
