@@ -10,12 +10,13 @@
 #include "link/TrafficTap.h"
 #include "scanner/CallTracker.h"
 #include "recording/QtAudioInput.h"
-#include "recording/Recorder.h"
+#include "recording/RecordingControl.h"
 #include "recording/ToneGenerator.h"
 #include "remote/RemoteServer.h"
 #include "remote/RemoteSettings.h"
 #include "scanner/AuxDisplayModel.h"
 #include "scanner/AuxLookups.h"
+#include "scanner/DemoTour.h"
 #include "scanner/DisplayModel.h"
 #include "scanner/Keyboard.h"
 #include "scanner/Keypad.h"
@@ -46,14 +47,6 @@ namespace {
 // with the next reply.
 constexpr int kLookupBusyMillis = 0;
 
-// The demo records into a folder of its own, unless one is set.
-RecordingSettings recordingSettings(QSettings &store, bool demo, const QString &databasePath)
-{
-    RecordingSettings settings = RecordingSettings::load(store, demo);
-    if (demo && settings.folder.isEmpty())
-        settings.folder = QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings"));
-    return settings;
-}
 } // namespace
 
 Startup::Startup(const CommandLine::RunOptions &options, QObject *parent)
@@ -71,9 +64,9 @@ Startup::~Startup()
     m_remote.reset();
     m_alerts.reset();
     m_keyboard.reset();
+    m_tour.reset();
     m_keypad.reset();
-    m_recorder.reset(); // a call being recorded is finished
-    m_audioInput.reset();
+    m_recording.reset(); // a call being recorded is finished
     m_calls.reset();
     m_session.reset();
     m_activity.reset(); // what is queued is written
@@ -85,6 +78,12 @@ QString Startup::startSimulator()
     m_simEngine = std::make_unique<ScannerEngine>();
     m_simLink = std::make_unique<SimLink>(m_simEngine.get());
     m_simLink->setOptions({19200, 2, false});
+    // Talkgroups come and go, a few seconds each with quiet between, while
+    // the demo's tour has the scanner in trunk search.
+    m_simEngine->setTalkgroups({{'A', QStringLiteral("00123")}, {0, {}}, {'C', QStringLiteral("12345")},
+                                {'C', QStringLiteral("00012")}, {0, {}}, {'L', QStringLiteral("04711")}, {0, {}},
+                                {'T', QStringLiteral("65535")}, {'B', QStringLiteral("00777")}, {0, {}}},
+                               3000);
     m_simHost = std::make_unique<PtyHost>(m_simLink.get());
     QString error;
     const QString path = m_demoDir.filePath(QStringLiteral("vks4410"));
@@ -96,29 +95,35 @@ QString Startup::startSimulator()
 
 void Startup::startRecording(const QString &databasePath)
 {
-    const RecordingSettings settings = recordingSettings(*m_store, m_options.demo, databasePath);
-    if (!settings.enabled)
-        return; // no device opened, nothing running
+    // The tracker costs nothing without a recorder; it is there so that
+    // recording can be turned on while the program runs.
     m_calls = std::make_unique<CallTracker>(m_session.get());
+    RecordingControl::InputFactory makeInput = [](const QString &deviceId) -> std::unique_ptr<AudioInput> {
+        return std::make_unique<QtAudioInput>(deviceId);
+    };
     if (m_options.demo) {
-        // The demo's calls sound as tones, into a folder of their own.
-        auto tone = std::make_unique<ToneGenerator>();
-        ToneGenerator *generator = tone.get();
-        connect(m_calls.get(), &CallTracker::callStarted, generator,
-                [generator](const CallInfo &call) { generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup); });
-        connect(m_calls.get(), &CallTracker::callEnded, generator, &ToneGenerator::close);
-        m_audioInput = std::move(tone);
-    } else {
-        m_audioInput = std::make_unique<QtAudioInput>(settings.inputDevice);
+        // The demo's calls sound as tones, whatever the input chosen.
+        CallTracker *calls = m_calls.get();
+        makeInput = [calls](const QString &) -> std::unique_ptr<AudioInput> {
+            auto tone = std::make_unique<ToneGenerator>();
+            ToneGenerator *generator = tone.get();
+            connect(calls, &CallTracker::callStarted, generator, [generator](const CallInfo &call) {
+                generator->open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup);
+            });
+            connect(calls, &CallTracker::callEnded, generator, &ToneGenerator::close);
+            return tone;
+        };
     }
-    m_recorder = std::make_unique<Recorder>(settings, databasePath, m_audioInput.get(), m_calls.get());
-    connect(m_recorder.get(), &Recorder::problem, m_display.get(), &DisplayModel::setProblemLine);
+    m_recording = std::make_unique<RecordingControl>(m_calls.get(), databasePath, std::move(makeInput));
+    if (m_options.demo) // into a folder of its own
+        m_recording->setDefaultFolder(QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Demo Recordings")));
+    connect(m_recording.get(), &RecordingControl::problem, m_display.get(), &DisplayModel::setProblemLine);
+    m_recording->apply(RecordingSettings::load(*m_store, m_options.demo));
     // The activity statistics count the recorded airtime.
-    connect(m_recorder.get(), &Recorder::recordingFinished, this, [](const QString &, bool rowWritten) {
+    connect(m_recording.get(), &RecordingControl::recordingFinished, this, [](const QString &, bool rowWritten) {
         if (rowWritten)
             DataChanges::announce({QStringLiteral("RECORDINGS")});
     });
-    m_recorder->start();
 }
 
 bool Startup::databaseAgreed()
@@ -216,27 +221,29 @@ void Startup::showFacePlate()
     startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
+    if (m_options.demo) {
+        // Conventional calls, then talkgroups, and so on.
+        m_tour = std::make_unique<DemoTour>(m_session.get(), m_keypad.get());
+        m_tour->start();
+    }
     // The page plays recordings from the folder recorded into now (or, with
     // recording off, the one the settings name).
     const auto recordingsFolder = [this, databasePath] {
-        return m_recorder ? m_recorder->folder()
-                          : recordingSettings(*m_store, m_options.demo, databasePath).folderFor(databasePath);
+        return m_recording->folderFor(RecordingSettings::load(*m_store, m_options.demo));
     };
     m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
         display, m_aux.get(), m_session.get(), m_keypad.get(), m_store.get(), databasePath, recordingsFolder});
-    if (m_recorder) {
-        RemoteServer *remote = m_remote.get();
-        connect(m_recorder.get(), &Recorder::recordingFinished, remote, [remote](const QString &file, bool rowWritten) {
-            if (rowWritten)
-                remote->recordingAdded(file);
-        });
-    }
+    RemoteServer *remote = m_remote.get();
+    connect(m_recording.get(), &RecordingControl::recordingFinished, remote, [remote](const QString &file, bool rowWritten) {
+        if (rowWritten)
+            remote->recordingAdded(file);
+    });
 
     startAlerts(databasePath);
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get(), m_alerts.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get(), m_alerts.get(), m_recording.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));

@@ -16,12 +16,13 @@ class CallTracker;
 class AuxLookups;
 class ChannelDatabase;
 class CommPort;
+class DemoTour;
 class DisplayModel;
 class FacePlateWindow;
 class Keyboard;
 class Keypad;
 class PtyHost;
-class Recorder;
+class RecordingControl;
 class QSettings;
 class RemoteServer;
 class Theme;
@@ -60,7 +61,8 @@ private:
     // empty (with a message) when it cannot be made.
     QString startSimulator();
     // Records calls when recording is on (always in --demo, from the tone
-    // generator, unless the settings turn it off).
+    // generator, unless the settings turn it off); the Recording dialog
+    // turns it on and off while the program runs.
     void startRecording(const QString &databasePath);
     // The web front panel as the settings or --remote say; for --remote its
     // address goes to standard output.
@@ -87,9 +89,9 @@ private:
     std::unique_ptr<ScannerSession> m_session;
     std::unique_ptr<Keypad> m_keypad;
     std::unique_ptr<Keyboard> m_keyboard;
+    std::unique_ptr<DemoTour> m_tour; // --demo: the scanner's modes in turn
     std::unique_ptr<CallTracker> m_calls;
-    std::unique_ptr<AudioInput> m_audioInput;
-    std::unique_ptr<Recorder> m_recorder;
+    std::unique_ptr<RecordingControl> m_recording; // on, off and changed while the program runs
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
     std::unique_ptr<Theme> m_theme;         // View, Theme
     std::unique_ptr<AlertEngine> m_alerts;

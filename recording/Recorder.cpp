@@ -118,6 +118,24 @@ void Recorder::stop()
     setState(State::Off);
 }
 
+bool Recorder::needsRestart(const RecordingSettings &from, const RecordingSettings &to)
+{
+    return from.inputDevice != to.inputDevice || from.folder != to.folder || from.format != to.format
+        || from.preRollMillis != to.preRollMillis;
+}
+
+void Recorder::adjust(const RecordingSettings &settings)
+{
+    const bool retention = settings.retentionDays != m_settings.retentionDays
+        || settings.retentionMegabytes != m_settings.retentionMegabytes;
+    m_settings.hangMillis = settings.hangMillis;
+    m_settings.shortestMillis = settings.shortestMillis;
+    m_settings.retentionDays = settings.retentionDays;
+    m_settings.retentionMegabytes = settings.retentionMegabytes;
+    if (retention && m_writer && m_state != State::Failed)
+        m_writer->prune(m_settings.retentionDays, m_settings.retentionMegabytes * 1024 * 1024);
+}
+
 qint64 Recorder::indexAt(qint64 t) const
 {
     return m_total - (m_lastBlockAt - t) * AudioInput::kSampleRate / 1000;

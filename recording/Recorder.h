@@ -46,6 +46,10 @@ public:
     void start();
     // Ends a call being recorded (kept), closes the input.
     void stop();
+    // Hang time, shortest call and retention take effect at once; any other
+    // change (input, folder, format, pre-roll) needs a new recorder.
+    static bool needsRestart(const RecordingSettings &from, const RecordingSettings &to);
+    void adjust(const RecordingSettings &settings);
     State state() const { return m_state; }
     QString folder() const;
     const RecordingSettings &settings() const { return m_settings; }

@@ -259,10 +259,14 @@ void PollLoop::handleTalkgroup(const QString &r)
             m_loggedTalkgroup.clear(); // the showing is over for the log
             emit talkgroupGone();
         }
-        // Keep asking, so the next talkgroup is shown and logged when it comes.
+        // Keep asking, so the next talkgroup is shown and logged when it
+        // comes; but only in a trunk mode: the answer to an "ID" still on
+        // its way when the user left trunk mode must not keep the loop
+        // asking for talkgroups, deaf to the squelch, ever after.
         clearDisplay();
         m_w.display->showTrunkSearchTemplate();
-        m_nextQuery = Command::kQueryTalkgroup;
+        if (m_state->mode == ScannerMode::TrunkSearch || m_state->mode == ScannerMode::TrunkScan)
+            m_nextQuery = Command::kQueryTalkgroup;
         break;
     case TalkgroupReply::Kind::Unrecognised:
         // Not a bank letter the scanner uses: nothing to show or log.

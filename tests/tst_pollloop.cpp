@@ -144,6 +144,11 @@ void TestPollLoop::talkgroupBankChangesClearOnce()
     QCOMPARE(rig.text(DisplayModel::SCAN), QString());
     QCOMPARE(rig.text(DisplayModel::FREQ), QStringLiteral("    -- --- "));
     QCOMPARE(rig.text(DisplayModel::TRUNKTYPE), QStringLiteral("  TRUNK"));
+    // Out of trunk mode (the answer to an "ID" asked before the user left
+    // it), the loop stops asking and goes back to the squelch.
+    rig.enterMode(ScannerMode::Scan);
+    QCOMPARE(rig.reply(QStringLiteral("ID ERR")), QString());
+    QCOMPARE(rig.turnWith({}), QStringLiteral("SQ"));
 
     // A new run forgets the bank letter: the same bank clears again.
     rig.session.startPolling();

@@ -1,8 +1,12 @@
 // The simulated scanner: reply shapes, front-panel keys, faults, line timing
 // and the pseudo-terminal it runs on.
 
+#include "SessionRig.h"
+#include "SimCommPort.h"
 #include "link/ReplyBuffer.h"
 #include "link/SerialCommPort.h"
+#include "scanner/CallTracker.h"
+#include "scanner/DemoTour.h"
 #include "sim/PtyHost.h"
 #include "sim/ScannerEngine.h"
 #include "sim/SimLink.h"
@@ -50,6 +54,7 @@ private slots:
     void planFiles();
     void linkPacingAndSplits();
     void runsOnPseudoTerminal();
+    void demoTourShowsChannelsAndTalkgroups();
 };
 
 void TestSimulator::replyShapes()
@@ -295,4 +300,54 @@ void TestSimulator::runsOnPseudoTerminal()
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)
+// The demo's tour through the program's poll loop: conventional calls, then
+// talkgroups coming and going, then conventional calls again, each mode
+// change learnt from the key's acknowledgement and the mode reply alone.
+void TestSimulator::demoTourShowsChannelsAndTalkgroups()
+{
+    TempSettings store;
+    store->setValue("Config/Com_Port", "1");
+    store->setValue("Config/Com_Speed", "9600");
+    SimCommPort port;
+    port.engine().setSquelchTiming(150, 100);
+    port.engine().setTalkgroups({{'C', QStringLiteral("00123")}, {0, {}}, {'L', QStringLiteral("04711")}, {0, {}}}, 300);
+    SessionParts parts(&port, store.store.get(), store.dir.filePath(QStringLiteral("Data/Orvendal.db")));
+    parts.log.setFlushDelay(5);
+    ScriptedPrompt none;
+    parts.session.setPrompt(none.fn());
+    CallTracker calls(&parts.session);
+    QStringList kinds; // of the calls in turn, a run of one kind once
+    connect(&calls, &CallTracker::callStarted, this, [&kinds](const CallInfo &call) {
+        const QString kind = call.talkgroup.isEmpty() ? QStringLiteral("CH") : QStringLiteral("TG");
+        if (kinds.isEmpty() || kinds.last() != kind)
+            kinds << kind;
+    });
+    QVERIFY(port.open());
+    parts.session.startPolling();
+    DemoTour tour(&parts.session, &parts.keypad, 700, 1500);
+    tour.start();
+    QTRY_VERIFY_WITH_TIMEOUT(kinds.join(QLatin1Char(' ')).contains(QLatin1String("CH TG CH")), 15000);
+    QTRY_VERIFY(parts.log.rowsWritten() >= 2); // both talkgroups are in the activity log
+    // Every key of the tour was followed by the loop asking for the mode.
+    const QStringList log = port.engine().commandLog();
+    int keys = 0;
+    for (qsizetype i = 0; i < log.size(); ++i) {
+        if (log[i] != QLatin1String("KEY13") && log[i] != QLatin1String("KEY00"))
+            continue;
+        ++keys;
+        const qsizetype asked = log.indexOf(QStringLiteral("MD"), i);
+        QVERIFY2(asked > i && asked <= i + 3, qPrintable(log.mid(i, 5).join(QLatin1Char(','))));
+    }
+    QVERIFY(keys >= 2);
+
+    // A mode the user chose is left alone.
+    parts.keypad.press(QStringLiteral("btnMAN"));
+    QTRY_COMPARE(parts.session.state().mode, ScannerMode::Manual);
+    const int pressed = tour.keysPressed();
+    QTest::qWait(2000);
+    QCOMPARE(tour.keysPressed(), pressed);
+    QCOMPARE(parts.session.state().mode, ScannerMode::Manual);
+    parts.session.shutdown();
+}
+
 #include "tst_simulator.moc"

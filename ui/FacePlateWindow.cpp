@@ -12,6 +12,7 @@
 #include "ui/Help.h"
 #include "ui/KeyCodes.h"
 #include "ui/MainMenu.h"
+#include "ui/RecordingDialog.h"
 #include "ui/RemoteAccessDialog.h"
 #include "ui/AlertsDialog.h"
 #include "ui/MemoryTransfer.h"
@@ -161,6 +162,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuAlerts"), [this] {
              if (m_w.alerts)
                  AlertsDialog(m_w.alerts, this).exec();
+         }},
+        {QStringLiteral("mnuRecording"), [this] {
+             if (m_w.recording)
+                 RecordingDialog(m_w.recording, m_w.store, this).exec();
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},

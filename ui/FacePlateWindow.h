@@ -12,6 +12,7 @@
 
 class RemoteServer;
 class AlertEngine;
+class RecordingControl;
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
@@ -56,6 +57,7 @@ public:
         RemoteServer *remote = nullptr;            // the web front panel, if any
         Theme *theme = nullptr;                    // View, Theme
         AlertEngine *alerts = nullptr;             // the alert rules, if any
+        RecordingControl *recording = nullptr;     // per-call recordings, if any
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);

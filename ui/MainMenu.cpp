@@ -29,6 +29,7 @@ const QList<Entry> &entries()
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
         {"mnuOptions", "mnuAlerts", "Alerts...", {}},
+        {"mnuOptions", "mnuRecording", "Recording...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},
