@@ -85,7 +85,6 @@ void Startup::startRecording(const QString &databasePath)
     RecordingSettings settings = RecordingSettings::load(*m_store, m_options.demo);
     if (!settings.enabled)
         return; // no device opened, nothing running
-    m_calls = std::make_unique<CallTracker>(m_session.get());
     if (m_options.demo) {
         // The demo's calls sound as tones, into a folder of their own.
         auto tone = std::make_unique<ToneGenerator>();
@@ -192,6 +191,8 @@ void Startup::showFacePlate()
     m_activity->start(retentionDays);
     connect(m_activity.get(), &TalkgroupActivityLog::problem, display, &DisplayModel::setProblemLine);
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
+    m_calls = std::make_unique<CallTracker>(m_session.get());
+    m_calls->logChannelCalls(m_activity.get());
     startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());

@@ -72,6 +72,7 @@ TalkgroupActivityLog::~TalkgroupActivityLog()
     }
     m_insert.reset();
     m_addTalkgroup.reset();
+    m_insertChannel.reset();
     m_db->close();
 }
 
@@ -106,21 +107,27 @@ bool TalkgroupActivityLog::ensureOpen(QString *error, bool *busy)
     pragma.finish();
     auto insert = std::make_unique<QSqlQuery>(m_db->database());
     auto add = std::make_unique<QSqlQuery>(m_db->database());
+    auto channel = std::make_unique<QSqlQuery>(m_db->database());
     const bool prepared =
         insert->prepare(QStringLiteral("INSERT INTO TALKGROUP_ACTIVITY (ID, BANK, HEARD) VALUES (?, ?, ?)"))
         && add->prepare(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) "
-                                       "SELECT ?, ?, ?, ?, ?, ? WHERE NOT EXISTS (SELECT 1 FROM TALKGROUPS WHERE ID = ?)"));
+                                       "SELECT ?, ?, ?, ?, ?, ? WHERE NOT EXISTS (SELECT 1 FROM TALKGROUPS WHERE ID = ?)"))
+        && channel->prepare(QStringLiteral("INSERT INTO CHANNEL_ACTIVITY (CHANNEL, FREQUENCY, HEARD) VALUES (?, ?, ?)"));
     if (!prepared) {
-        const QSqlError e = insert->lastError().isValid() ? insert->lastError() : add->lastError();
+        const QSqlError e = insert->lastError().isValid() ? insert->lastError()
+                            : add->lastError().isValid()  ? add->lastError()
+                                                          : channel->lastError();
         *error = e.text();
         *busy = ChannelDatabase::isBusy(e);
         insert.reset();
         add.reset();
+        channel.reset();
         m_db->close();
         return false;
     }
     m_insert = std::move(insert);
     m_addTalkgroup = std::move(add);
+    m_insertChannel = std::move(channel);
     return true;
 }
 
@@ -128,6 +135,23 @@ void TalkgroupActivityLog::record(const QString &id, QChar bankLetter)
 {
     if (id.isEmpty())
         return;
+    const QDateTime now = m_clock();
+    const QDateTime local = now.toLocalTime();
+    enqueue({id, bankLetter.isNull() ? QString() : QString(bankLetter), QString(), QString(), heardText(now),
+             local.date().toString(Qt::ISODate), local.time().toString(QStringLiteral("HH:mm:ss"))});
+}
+
+void TalkgroupActivityLog::recordChannel(const QString &channel, const QString &frequency, const QDateTime &when)
+{
+    if (channel.trimmed().isEmpty() && frequency.trimmed().isEmpty())
+        return;
+    // Kept as the call has them, so that its recording finds the row.
+    enqueue({QString(), QString(), channel, frequency, heardText(when.isValid() ? when : m_clock()),
+             QString(), QString()});
+}
+
+void TalkgroupActivityLog::enqueue(Row row)
+{
     if (m_queue.size() >= kMaxQueued) {
         m_queue.removeFirst();
         if (m_dropped++ == m_droppedSaid) {
@@ -138,10 +162,7 @@ void TalkgroupActivityLog::record(const QString &id, QChar bankLetter)
                              .arg(kMaxQueued));
         }
     }
-    const QDateTime now = m_clock();
-    const QDateTime local = now.toLocalTime();
-    m_queue.append({id, bankLetter.isNull() ? QString() : QString(bankLetter), heardText(now),
-                    local.date().toString(Qt::ISODate), local.time().toString(QStringLiteral("HH:mm:ss"))});
+    m_queue.append(std::move(row));
     if (!m_flushTimer.isActive())
         m_flushTimer.start(m_delay);
 }
@@ -181,6 +202,7 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
         *busy = ChannelDatabase::isBusy(e);
         m_insert->finish();
         m_addTalkgroup->finish();
+        m_insertChannel->finish();
         tx.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
@@ -190,6 +212,14 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
         return fail(tx.lastError());
     for (qsizetype i = 0; i < batch; ++i) {
         const Row &row = m_queue.at(i);
+        if (row.id.isEmpty()) {
+            m_insertChannel->addBindValue(row.channel);
+            m_insertChannel->addBindValue(row.frequency.isEmpty() ? QVariant() : QVariant(row.frequency));
+            m_insertChannel->addBindValue(row.heard);
+            if (!m_insertChannel->exec())
+                return fail(m_insertChannel->lastError());
+            continue;
+        }
         m_insert->addBindValue(row.id);
         m_insert->addBindValue(row.bank);
         m_insert->addBindValue(row.heard);
@@ -203,6 +233,7 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
     }
     m_insert->finish();
     m_addTalkgroup->finish();
+    m_insertChannel->finish();
     if (!tx.exec(QStringLiteral("COMMIT")))
         return fail(tx.lastError());
     // Windows showing the talkgroup log hear of the talkgroups added to it.
@@ -221,18 +252,11 @@ int TalkgroupActivityLog::pruneStep()
     bool busy = false;
     int removed = -1;
     if (ensureOpen(&error, &busy)) {
-        // Oldest first, a batch at a time, through the index on HEARD.
-        QSqlQuery q(m_db->database());
-        q.prepare(QStringLiteral("DELETE FROM TALKGROUP_ACTIVITY WHERE rowid IN (SELECT rowid FROM "
-                                 "TALKGROUP_ACTIVITY WHERE HEARD < ? ORDER BY HEARD LIMIT ?)"));
-        q.addBindValue(heardText(m_clock().addDays(-m_retentionDays)));
-        q.addBindValue(kPruneBatch);
-        if (q.exec()) {
-            removed = q.numRowsAffected();
-        } else {
-            error = q.lastError().text();
-            busy = ChannelDatabase::isBusy(q.lastError());
-        }
+        const int talkgroups = pruneTable(QStringLiteral("TALKGROUP_ACTIVITY"), QStringLiteral("ACTIVITY"), &error, &busy);
+        const int channels = talkgroups < 0 ? -1 : pruneTable(QStringLiteral("CHANNEL_ACTIVITY"),
+                                                              QStringLiteral("CHANNEL_ACTIVITY"), &error, &busy);
+        if (channels >= 0)
+            removed = talkgroups + channels;
     }
     m_longestWriteNs = qMax(m_longestWriteNs, took.nsecsElapsed());
     if (removed < 0) {
@@ -244,6 +268,39 @@ int TalkgroupActivityLog::pruneStep()
     m_pruned += removed;
     if (removed > 0)
         emit pruned(removed);
+    return removed;
+}
+
+int TalkgroupActivityLog::pruneTable(const QString &table, const QString &link, QString *error, bool *busy)
+{
+    // Oldest first, a batch at a time, through the index on HEARD. The
+    // recordings of the rows that go keep their files and lose the link, so
+    // that a row written later never takes over a recording.
+    const QString doomed = QStringLiteral("(SELECT rowid FROM %1 WHERE HEARD < ? ORDER BY HEARD LIMIT %2)")
+                               .arg(table)
+                               .arg(kPruneBatch);
+    const QString cutoff = heardText(m_clock().addDays(-m_retentionDays));
+    QSqlQuery q(m_db->database());
+    auto fail = [&] {
+        *error = q.lastError().text();
+        *busy = ChannelDatabase::isBusy(q.lastError());
+        q.finish();
+        q.exec(QStringLiteral("ROLLBACK"));
+        return -1;
+    };
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return fail();
+    q.prepare(QStringLiteral("UPDATE RECORDINGS SET %1 = NULL WHERE %1 IN %2").arg(link, doomed));
+    q.addBindValue(cutoff);
+    if (!q.exec())
+        return fail();
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid IN %2").arg(table, doomed));
+    q.addBindValue(cutoff);
+    if (!q.exec())
+        return fail();
+    const int removed = q.numRowsAffected();
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail();
     return removed;
 }
 
