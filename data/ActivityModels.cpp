@@ -134,34 +134,34 @@ QVariant ActivityQueryModel::data(const QModelIndex &index, int role) const
 
 QString ActivityListModel::statement(const QString &where, int limit) const
 {
-    // Each kind newest first through its index on HEARD, cut to the limit,
-    // then the three merged and cut again; names and recordings are looked
-    // up for the rows shown only.
-    const QString cut = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
-    const QString tail = where + QStringLiteral(" ORDER BY HEARD DESC") + cut;
+    // The three kinds merged newest first, each read through its index on
+    // HEARD only as far as the limit needs; names and recordings are looked
+    // up for the rows kept only. KIND and RID say where a row came from.
     const QString talkgroups = QStringLiteral(
         "SELECT * FROM (SELECT a.HEARD AS HEARD, a.ID AS ID, a.BANK AS BANK, NULL AS CHANNEL, NULL AS FREQUENCY, "
-        "(SELECT x.rowid FROM RECORDINGS x WHERE x.ACTIVITY = a.rowid LIMIT 1) AS REC FROM TALKGROUP_ACTIVITY a)");
+        "0 AS KIND, a.rowid AS RID FROM TALKGROUP_ACTIVITY a)");
     const QString channels = QStringLiteral(
         "SELECT * FROM (SELECT c.HEARD AS HEARD, NULL AS ID, NULL AS BANK, c.CHANNEL AS CHANNEL, c.FREQUENCY AS FREQUENCY, "
-        "(SELECT x.rowid FROM RECORDINGS x WHERE x.CHANNEL_ACTIVITY = c.rowid LIMIT 1) AS REC FROM CHANNEL_ACTIVITY c)");
+        "1 AS KIND, c.rowid AS RID FROM CHANNEL_ACTIVITY c)");
     const QString unlisted = QStringLiteral(
         "SELECT * FROM (SELECT x.START_UTC AS HEARD, x.TALKGROUP AS ID, NULL AS BANK, x.CHANNEL AS CHANNEL, "
-        "x.FREQUENCY AS FREQUENCY, x.rowid AS REC FROM RECORDINGS x "
+        "x.FREQUENCY AS FREQUENCY, 2 AS KIND, x.rowid AS RID FROM RECORDINGS x "
         "WHERE x.ACTIVITY IS NULL AND x.CHANNEL_ACTIVITY IS NULL)");
+    const QString recording = QStringLiteral(
+        "CASE e.KIND WHEN 0 THEN (SELECT x.rowid FROM RECORDINGS x WHERE x.ACTIVITY = e.RID LIMIT 1) "
+        "WHEN 1 THEN (SELECT x.rowid FROM RECORDINGS x WHERE x.CHANNEL_ACTIVITY = e.RID LIMIT 1) ELSE e.RID END");
     const QString number = QStringLiteral("CAST(e.CHANNEL AS INTEGER)");
     return QStringLiteral("SELECT e.HEARD, e.ID, e.BANK, e.CHANNEL, e.FREQUENCY, "
                           "CASE WHEN e.ID IS NOT NULL THEN (SELECT SERVICE_DESC FROM TALKGROUPS t WHERE t.ID = e.ID LIMIT 1) "
                           "ELSE %1 END AS NAME, "
                           "CASE WHEN e.ID IS NOT NULL THEN (SELECT CITY FROM TALKGROUPS t WHERE t.ID = e.ID LIMIT 1) "
                           "ELSE %2 END AS CITY, "
-                          "r.DURATION AS RECORDING, r.FILE AS FILE FROM (SELECT * FROM (")
+                          "r.DURATION AS RECORDING, r.FILE AS FILE FROM (")
                .arg(bankColumn(database(), QStringLiteral("COMPANY_NAME"), number),
                     bankColumn(database(), QStringLiteral("CITY"), number))
-           + QStringLiteral("SELECT * FROM (%1%4) UNION ALL SELECT * FROM (%2%4) UNION ALL SELECT * FROM (%3%4)")
-                 .arg(talkgroups, channels, unlisted, tail)
-           + QStringLiteral(") ORDER BY HEARD DESC") + cut
-           + QStringLiteral(") e LEFT JOIN RECORDINGS r ON r.rowid = e.REC ORDER BY e.HEARD DESC");
+           + QStringLiteral("%1%4 UNION ALL %2%4 UNION ALL %3%4 ORDER BY HEARD DESC").arg(talkgroups, channels, unlisted, where)
+           + (limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString())
+           + QStringLiteral(") e LEFT JOIN RECORDINGS r ON r.rowid = %1 ORDER BY e.HEARD DESC").arg(recording);
 }
 
 QVariant ActivityListModel::data(const QModelIndex &index, int role) const

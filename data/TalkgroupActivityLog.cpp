@@ -9,6 +9,19 @@
 
 #include <algorithm>
 
+namespace {
+
+// How far from its call's row a recording may start.
+constexpr int kRecordingWindowSecs = 10;
+
+// The recording nearest the row's time, of the same call, not linked yet.
+const char *const kLinkSql =
+    "UPDATE RECORDINGS SET %1 = ? WHERE rowid = (SELECT rowid FROM RECORDINGS WHERE ACTIVITY IS NULL AND "
+    "CHANNEL_ACTIVITY IS NULL AND %2 AND START_UTC BETWEEN ? AND ? "
+    "ORDER BY abs(julianday(START_UTC) - julianday(?)) LIMIT 1)";
+
+} // namespace
+
 const QString TalkgroupActivityLog::kUnknown = QStringLiteral("Unknown");
 const QString TalkgroupActivityLog::kAutoAdded = QStringLiteral("Auto-Added by Orvendal");
 
@@ -73,6 +86,8 @@ TalkgroupActivityLog::~TalkgroupActivityLog()
     m_insert.reset();
     m_addTalkgroup.reset();
     m_insertChannel.reset();
+    m_linkTalkgroup.reset();
+    m_linkChannel.reset();
     m_db->close();
 }
 
@@ -108,26 +123,37 @@ bool TalkgroupActivityLog::ensureOpen(QString *error, bool *busy)
     auto insert = std::make_unique<QSqlQuery>(m_db->database());
     auto add = std::make_unique<QSqlQuery>(m_db->database());
     auto channel = std::make_unique<QSqlQuery>(m_db->database());
+    auto linkTalkgroup = std::make_unique<QSqlQuery>(m_db->database());
+    auto linkChannel = std::make_unique<QSqlQuery>(m_db->database());
     const bool prepared =
         insert->prepare(QStringLiteral("INSERT INTO TALKGROUP_ACTIVITY (ID, BANK, HEARD) VALUES (?, ?, ?)"))
         && add->prepare(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, SERVICE_DESC, NOTES, DATE, TIME) "
                                        "SELECT ?, ?, ?, ?, ?, ? WHERE NOT EXISTS (SELECT 1 FROM TALKGROUPS WHERE ID = ?)"))
-        && channel->prepare(QStringLiteral("INSERT INTO CHANNEL_ACTIVITY (CHANNEL, FREQUENCY, HEARD) VALUES (?, ?, ?)"));
+        && channel->prepare(QStringLiteral("INSERT INTO CHANNEL_ACTIVITY (CHANNEL, FREQUENCY, HEARD) VALUES (?, ?, ?)"))
+        && linkTalkgroup->prepare(QString::fromLatin1(kLinkSql).arg(QStringLiteral("ACTIVITY"), QStringLiteral("TALKGROUP = ?")))
+        && linkChannel->prepare(QString::fromLatin1(kLinkSql).arg(
+            QStringLiteral("CHANNEL_ACTIVITY"), QStringLiteral("TALKGROUP IS NULL AND CHANNEL = ? AND FREQUENCY IS ?")));
     if (!prepared) {
         const QSqlError e = insert->lastError().isValid() ? insert->lastError()
                             : add->lastError().isValid()  ? add->lastError()
-                                                          : channel->lastError();
+                            : channel->lastError().isValid() ? channel->lastError()
+                            : linkTalkgroup->lastError().isValid() ? linkTalkgroup->lastError()
+                                                                 : linkChannel->lastError();
         *error = e.text();
         *busy = ChannelDatabase::isBusy(e);
         insert.reset();
         add.reset();
         channel.reset();
+        linkTalkgroup.reset();
+        linkChannel.reset();
         m_db->close();
         return false;
     }
     m_insert = std::move(insert);
     m_addTalkgroup = std::move(add);
     m_insertChannel = std::move(channel);
+    m_linkTalkgroup = std::move(linkTalkgroup);
+    m_linkChannel = std::move(linkChannel);
     return true;
 }
 
@@ -203,6 +229,8 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
         m_insert->finish();
         m_addTalkgroup->finish();
         m_insertChannel->finish();
+        m_linkTalkgroup->finish();
+        m_linkChannel->finish();
         tx.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
@@ -218,6 +246,8 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
             m_insertChannel->addBindValue(row.heard);
             if (!m_insertChannel->exec())
                 return fail(m_insertChannel->lastError());
+            if (!linkRecording(m_linkChannel.get(), row, m_insertChannel->lastInsertId()))
+                return fail(m_linkChannel->lastError());
             continue;
         }
         m_insert->addBindValue(row.id);
@@ -225,6 +255,8 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
         m_insert->addBindValue(row.heard);
         if (!m_insert->exec())
             return fail(m_insert->lastError());
+        if (!linkRecording(m_linkTalkgroup.get(), row, m_insert->lastInsertId()))
+            return fail(m_linkTalkgroup->lastError());
         for (const QString &value : {row.id, kUnknown, kUnknown, kAutoAdded, row.date, row.time, row.id})
             m_addTalkgroup->addBindValue(value);
         if (!m_addTalkgroup->exec())
@@ -234,12 +266,30 @@ bool TalkgroupActivityLog::writeBatch(qsizetype batch, QString *error, bool *bus
     m_insert->finish();
     m_addTalkgroup->finish();
     m_insertChannel->finish();
+    m_linkTalkgroup->finish();
+    m_linkChannel->finish();
     if (!tx.exec(QStringLiteral("COMMIT")))
         return fail(tx.lastError());
     // Windows showing the talkgroup log hear of the talkgroups added to it.
     if (added)
         DataChanges::announce({QStringLiteral("TALKGROUPS")});
     return true;
+}
+
+bool TalkgroupActivityLog::linkRecording(QSqlQuery *link, const Row &row, const QVariant &rowid)
+{
+    const QDateTime heard = QDateTime::fromString(row.heard, Qt::ISODateWithMs);
+    link->addBindValue(rowid);
+    if (row.id.isEmpty()) {
+        link->addBindValue(row.channel);
+        link->addBindValue(row.frequency.isEmpty() ? QVariant() : QVariant(row.frequency));
+    } else {
+        link->addBindValue(row.id);
+    }
+    link->addBindValue(heardText(heard.addSecs(-kRecordingWindowSecs)));
+    link->addBindValue(heardText(heard.addSecs(kRecordingWindowSecs)));
+    link->addBindValue(row.heard);
+    return link->exec();
 }
 
 int TalkgroupActivityLog::pruneStep()

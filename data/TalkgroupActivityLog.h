@@ -128,6 +128,9 @@ private:
     };
     bool ensureOpen(QString *error, bool *busy);
     bool writeBatch(qsizetype batch, QString *error, bool *busy);
+    // Gives the row just written the recording of its call that was
+    // registered before it (when the file was free for the recorder first).
+    bool linkRecording(QSqlQuery *link, const Row &row, const QVariant &rowid);
     void enqueue(Row row);
     int pruneTable(const QString &table, const QString &link, QString *error, bool *busy);
     void heldUp(const QString &error, bool busy);
@@ -137,6 +140,8 @@ private:
     std::unique_ptr<QSqlQuery> m_insert;
     std::unique_ptr<QSqlQuery> m_addTalkgroup;
     std::unique_ptr<QSqlQuery> m_insertChannel;
+    std::unique_ptr<QSqlQuery> m_linkTalkgroup;
+    std::unique_ptr<QSqlQuery> m_linkChannel;
     QList<Row> m_queue;
     QTimer m_flushTimer;
     QTimer m_pruneTimer;

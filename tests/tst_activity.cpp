@@ -225,7 +225,7 @@ void TestActivity::olderFilesAreMigrated()
         QString error;
         QVERIFY2(db.open(&error), qPrintable(error));
         QVERIFY(db.database().tables().contains(QStringLiteral("CHANNEL_ACTIVITY")));
-        QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM RECORDINGS WHERE CHANNEL_ACTIVITY IS NULL")), 1);
+        QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM RECORDINGS WHERE CHANNEL_ACTIVITY IS NULL AND ACTIVITY IS NULL")), 1);
         QCOMPARE(count(db.database(), QStringLiteral("PRAGMA user_version")), DatabaseSchema::kVersion);
     }
 }
@@ -304,6 +304,12 @@ void TestActivity::channelCallsAreListed()
                             "INSERT INTO BANK03 (CHANNEL, COMPANY_NAME, CITY) VALUES (7, 'misplaced', 'x')",
                             "INSERT INTO BANK20 (CHANNEL, COMPANY_NAME, CITY) VALUES (1000, 'Harbour', 'Porth')"})
         QVERIFY2(q.exec(QLatin1String(sql)), sql);
+    // Recordings registered before their calls' rows get written: linked as those are.
+    const QString now = TalkgroupActivityLog::heardText(QDateTime::currentDateTime());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO RECORDINGS (FILE, START_UTC, END_UTC, DURATION, CHANNEL, FREQUENCY, TALKGROUP) "
+                                  "VALUES ('/r/7.flac', '%1', '%1', 1.0, '007', '154.4150', NULL), "
+                                  "('/r/123.flac', '%1', '%1', 1.0, NULL, NULL, '123')")
+                       .arg(now)));
     rig.enterMode(ScannerMode::Scan);
     for (const char *channel : {"C007 F01544150", "C000 F04600000", "C051 F01550000"}) {
         rig.reply(QStringLiteral("+"));
@@ -324,6 +330,7 @@ void TestActivity::channelCallsAreListed()
     QCOMPARE(column(list, ActivityListModel::Frequency), QStringList({"", "155.0000", "460.0000", "154.4150"}));
     QCOMPARE(column(list, ActivityListModel::Name), QStringList({"Unknown", "", "Harbour", "Ashby Fire"}));
     QCOMPARE(column(list, ActivityListModel::City), QStringList({"Unknown", "", "Porth", "Ashby"}));
+    QCOMPARE(column(list, ActivityListModel::File), QStringList({"/r/123.flac", "", "", "/r/7.flac"}));
     // A talkgroup in the filter: its calls only. A time span: both kinds.
     QVERIFY(list.apply({QStringLiteral("123"), {}, {}}, &error));
     QCOMPARE(list.rowCount(), 1);
@@ -342,7 +349,7 @@ void TestActivity::channelCallsAreListed()
     log.start(90);
     QCOMPARE(log.pruneStep(), 1);
     QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM CHANNEL_ACTIVITY")), 3);
-    QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM RECORDINGS WHERE CHANNEL_ACTIVITY IS NULL")), 1);
+    QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM RECORDINGS WHERE CHANNEL_ACTIVITY IS NULL AND ACTIVITY IS NULL")), 1);
     QVERIFY(list.apply({}, &error));
     QCOMPARE(list.rowCount(), 5);
     QCOMPARE(list.fileAt(4), QStringLiteral("/r/old.flac"));

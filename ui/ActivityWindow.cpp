@@ -182,6 +182,12 @@ void ActivityWindow::refresh()
     m_failed = !ok;
 }
 
+void ActivityWindow::hideEvent(QHideEvent *event)
+{
+    m_player->stop();
+    QWidget::hideEvent(event);
+}
+
 void ActivityWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

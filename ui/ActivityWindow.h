@@ -70,6 +70,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Closed, it plays nothing on.
+    void hideEvent(QHideEvent *event) override;
 
 private:
     ActivityFilter currentFilter() const;
