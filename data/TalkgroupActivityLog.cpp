@@ -302,11 +302,24 @@ int TalkgroupActivityLog::pruneStep()
     bool busy = false;
     int removed = -1;
     if (ensureOpen(&error, &busy)) {
-        const int talkgroups = pruneTable(QStringLiteral("TALKGROUP_ACTIVITY"), QStringLiteral("ACTIVITY"), &error, &busy);
-        const int channels = talkgroups < 0 ? -1 : pruneTable(QStringLiteral("CHANNEL_ACTIVITY"),
-                                                              QStringLiteral("CHANNEL_ACTIVITY"), &error, &busy);
-        if (channels >= 0)
+        // Both kinds in one transaction, a batch of each at most.
+        QSqlQuery tx(m_db->database());
+        int talkgroups = -1, channels = -1;
+        if (!tx.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            error = tx.lastError().text();
+            busy = ChannelDatabase::isBusy(tx.lastError());
+        } else if ((talkgroups = pruneTable(QStringLiteral("TALKGROUP_ACTIVITY"), QStringLiteral("ACTIVITY"), &error, &busy)) >= 0
+                   && (channels = pruneTable(QStringLiteral("CHANNEL_ACTIVITY"), QStringLiteral("CHANNEL_ACTIVITY"), &error,
+                                             &busy)) >= 0
+                   && !tx.exec(QStringLiteral("COMMIT"))) {
+            error = tx.lastError().text();
+            busy = ChannelDatabase::isBusy(tx.lastError());
+            channels = -1;
+        }
+        if (talkgroups >= 0 && channels >= 0)
             removed = talkgroups + channels;
+        else
+            tx.exec(QStringLiteral("ROLLBACK"));
     }
     m_longestWriteNs = qMax(m_longestWriteNs, took.nsecsElapsed());
     if (removed < 0) {
@@ -334,12 +347,8 @@ int TalkgroupActivityLog::pruneTable(const QString &table, const QString &link, 
     auto fail = [&] {
         *error = q.lastError().text();
         *busy = ChannelDatabase::isBusy(q.lastError());
-        q.finish();
-        q.exec(QStringLiteral("ROLLBACK"));
         return -1;
     };
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return fail();
     q.prepare(QStringLiteral("UPDATE RECORDINGS SET %1 = NULL WHERE %1 IN %2").arg(link, doomed));
     q.addBindValue(cutoff);
     if (!q.exec())
@@ -348,10 +357,7 @@ int TalkgroupActivityLog::pruneTable(const QString &table, const QString &link, 
     q.addBindValue(cutoff);
     if (!q.exec())
         return fail();
-    const int removed = q.numRowsAffected();
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail();
-    return removed;
+    return q.numRowsAffected();
 }
 
 void TalkgroupActivityLog::heldUp(const QString &error, bool busy)

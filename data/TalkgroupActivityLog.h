@@ -132,6 +132,7 @@ private:
     // registered before it (when the file was free for the recorder first).
     bool linkRecording(QSqlQuery *link, const Row &row, const QVariant &rowid);
     void enqueue(Row row);
+    // One batch of old rows of a table, in the transaction pruneStep() opened.
     int pruneTable(const QString &table, const QString &link, QString *error, bool *busy);
     void heldUp(const QString &error, bool busy);
     void resumed();
