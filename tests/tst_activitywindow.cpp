@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "data/ActivityModels.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "data/TalkgroupActivityLog.h"
 #include "recording/AudioFile.h"
 #include "recording/AudioInput.h"
@@ -192,8 +193,18 @@ void TestActivityWindow::rowsWithRecordingsAreMarked()
     QVERIFY(!rig.window->playRow(rig.rowOf(QStringLiteral("456"))));
     rig.window->selectRow(recorded);
     QVERIFY(openFolder->isEnabled() && remove->isEnabled());
-    // The choice stays on its call as the list is read again.
-    rig.window->refresh();
+    // A recording registered while the window is open shows, and the
+    // choice stays on its call as the list is read again.
+    rig.window->show();
+    RecordingStore store(rig.path, rig.dir.path());
+    QString error;
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-480);
+    QVERIFY(store.addRow({rig.folder + QStringLiteral("/x.wav"), start, start.addSecs(61), 61.0, {}, {},
+                          QStringLiteral("456"), 1},
+                         &error));
+    DataChanges::announce({QStringLiteral("RECORDINGS")});
+    QTRY_COMPARE(rig.list()->index(rig.rowOf(QStringLiteral("456")), ActivityListModel::Recording).data().toString(),
+                 QStringLiteral("1:01"));
     QCOMPARE(rig.window->currentRow(), recorded);
     QVERIFY(rig.messages.isEmpty());
 }

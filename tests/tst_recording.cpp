@@ -4,6 +4,7 @@
 #include "ActivityChecks.h"
 #include "RecordingRig.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "recording/RecordingStore.h"
 
 #include <QSignalSpy>
@@ -89,6 +90,7 @@ void TestRecording::conventionalCallsBecomeFiles()
     Recorder &recorder = r.start();
     QSignalSpy finished(&recorder, &Recorder::recordingFinished);
     QSignalSpy dropped(&recorder, &Recorder::recordingDropped);
+    QSignalSpy announced(DataChanges::instance(), &DataChanges::changed);
 
     QList<qint64> expected;
     expected << r.channelCall(12, 800);
@@ -117,6 +119,9 @@ void TestRecording::conventionalCallsBecomeFiles()
 
     QTRY_COMPARE_WITH_TIMEOUT(finished.size() + dropped.size(), 5, 5000);
     QCOMPARE(dropped.size(), 1);
+    // Windows listing recordings hear of each one.
+    QCOMPARE(announced.size(), 4);
+    QCOMPARE(announced.first().first().toStringList(), QStringList{QStringLiteral("RECORDINGS")});
     const QStringList files = r.files();
     QCOMPARE(files.size(), 4);
     QVERIFY(r.partFiles().isEmpty());

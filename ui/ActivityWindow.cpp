@@ -110,9 +110,10 @@ ActivityWindow::ActivityWindow(const QString &databasePath, TalkgroupActivityLog
             if (isVisible() && !m_live.isActive())
                 m_live.start();
         });
-    }    // The talkgroups' cities and services shown beside the calls.
+    }    // The talkgroups' cities and services shown beside the calls, and the calls' recordings.
     connect(DataChanges::instance(), &DataChanges::changed, this, [this](const QStringList &tables) {
-        if (isVisible() && tables.contains(QStringLiteral("TALKGROUPS")) && !m_live.isActive())
+        const bool shown = tables.contains(QStringLiteral("TALKGROUPS")) || tables.contains(QStringLiteral("RECORDINGS"));
+        if (isVisible() && shown && !m_live.isActive())
             m_live.start();
     });
 }
