@@ -189,10 +189,10 @@ void TestActivityWindow::rowsWithRecordingsAreMarked()
     auto *openFolder = rig.window->findChild<QPushButton *>(QStringLiteral("cmdOpenFolder"));
     auto *remove = rig.window->findChild<QPushButton *>(QStringLiteral("cmdDeleteRecording"));
     rig.window->selectRow(rig.rowOf(QStringLiteral("456")));
-    QVERIFY(!openFolder->isEnabled() && !remove->isEnabled());
+    QVERIFY(!openFolder->isEnabled() && !remove->isEnabled() && !rig.window->player()->playButton()->isEnabled());
     QVERIFY(!rig.window->playRow(rig.rowOf(QStringLiteral("456"))));
     rig.window->selectRow(recorded);
-    QVERIFY(openFolder->isEnabled() && remove->isEnabled());
+    QVERIFY(openFolder->isEnabled() && remove->isEnabled() && rig.window->player()->playButton()->isEnabled());
     // A recording registered while the window is open shows, and the
     // choice stays on its call as the list is read again.
     rig.window->show();

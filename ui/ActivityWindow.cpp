@@ -166,11 +166,12 @@ void ActivityWindow::refresh()
     const ActivityFilter filter = currentFilter();
     const int selected = currentRow();
     const QString key = selected >= 0 ? rowKey(m_list, selected) : QString();
+    const QVariant heard = selected >= 0 ? m_list->index(selected, ActivityListModel::Heard).data(Qt::EditRole) : QVariant();
     QString error;
     const bool ok = m_list->apply(filter, &error) && m_summary->apply(filter, &error);
     // The row the user chose stays chosen as new calls come in above it.
     for (int row = 0; !key.isEmpty() && row < m_list->rowCount(); ++row) {
-        if (rowKey(m_list, row) == key) {
+        if (m_list->index(row, ActivityListModel::Heard).data(Qt::EditRole) == heard && rowKey(m_list, row) == key) {
             selectRow(row);
             break;
         }
@@ -234,6 +235,7 @@ void ActivityWindow::selectRow(int row)
 void ActivityWindow::updateButtons()
 {
     const bool recorded = m_list && !m_list->fileAt(currentRow()).isEmpty();
+    m_player->playButton()->setEnabled(recorded);
     m_openFolder->setEnabled(recorded);
     m_delete->setEnabled(recorded);
 }

@@ -76,7 +76,7 @@ protected:
 private:
     ActivityFilter currentFilter() const;
     void exportAsked();
-    // Open Folder and Delete Recording only for a row with a recording.
+    // Play, Open Folder and Delete Recording only for a row with a recording.
     void updateButtons();
 
     QString m_databasePath;
