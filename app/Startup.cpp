@@ -95,9 +95,8 @@ QString Startup::startSimulator()
 
 void Startup::startRecording(const QString &databasePath)
 {
-    // The tracker costs nothing without a recorder; it is there so that
-    // recording can be turned on while the program runs.
-    m_calls = std::make_unique<CallTracker>(m_session.get());
+    // The calls are followed whether recording is on or not (see
+    // showFacePlate), so that it can be turned on while the program runs.
     RecordingControl::InputFactory makeInput = [](const QString &deviceId) -> std::unique_ptr<AudioInput> {
         return std::make_unique<QtAudioInput>(deviceId);
     };
@@ -218,6 +217,8 @@ void Startup::showFacePlate()
     m_activity->start(retentionDays);
     connect(m_activity.get(), &TalkgroupActivityLog::problem, display, &DisplayModel::setProblemLine);
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
+    m_calls = std::make_unique<CallTracker>(m_session.get());
+    m_calls->logChannelCalls(m_activity.get());
     startRecording(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
@@ -256,8 +257,6 @@ void Startup::showFacePlate()
 
 void Startup::startAlerts(const QString &databasePath)
 {
-    if (!m_calls)
-        m_calls = std::make_unique<CallTracker>(m_session.get());
     m_alerts = std::make_unique<AlertEngine>(databasePath, m_calls.get());
     m_alerts->reload(); // a failure is logged; the dialog says it again
     RemoteServer *remote = m_remote.get();

@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 #include "data/AppInfo.h"
 #include "link/TerminationSignals.h"
+#include "ui/RecordingPlayer.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     // Our own modules report warnings and above unless asked for more.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("orvendal.*.debug=false\norvendal.*.info=false"));
+    RecordingPlayer::chooseBackend();
 
     // Work without windows needs no display.
     if (CommandLine::isBatch(argc, argv)) {

@@ -1,5 +1,6 @@
 #include "data/ActivityModels.h"
 
+#include "data/ChannelDatabase.h"
 #include "data/TalkgroupActivityLog.h"
 
 #include <QIODevice>
@@ -28,6 +29,33 @@ QString whereClause(const ActivityFilter &filter, QVariantList *values)
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
 }
 
+// A column of the row in the bank table that holds the channel numbered
+// `number`, as each bank's table has its own fifty channels. A table of the
+// user's own making without the column names nothing.
+QString bankColumn(QSqlDatabase db, const QString &column, const QString &number)
+{
+    QString sql = QStringLiteral("CASE (%1 - 1) / %2").arg(number).arg(ChannelDatabase::kChannelsPerBank);
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
+        const QString table = ChannelDatabase::bankTableName(bank);
+        const QSqlRecord columns = db.record(table);
+        if (!columns.contains(column) || !columns.contains(QStringLiteral("CHANNEL")))
+            continue;
+        sql += QStringLiteral(" WHEN %1 THEN (SELECT %2 FROM %3 WHERE CHANNEL = %4 LIMIT 1)")
+                   .arg(bank - 1)
+                   .arg(column, table, number);
+    }
+    return sql.contains(QLatin1String(" WHEN ")) ? sql + QStringLiteral(" END") : QStringLiteral("NULL");
+}
+
+// Binds the filter's values, as many times as the statement uses them.
+void bindTimes(QSqlQuery &q, const QVariantList &values, int times)
+{
+    for (int i = 0; i < times; ++i) {
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+    }
+}
+
 } // namespace
 
 ActivityQueryModel::ActivityQueryModel(QSqlDatabase db, QObject *parent)
@@ -40,14 +68,13 @@ bool ActivityQueryModel::apply(const ActivityFilter &filter, QString *error)
 {
     m_filter = filter;
     QVariantList values;
-    const QString sql = statement(whereClause(filter, &values)) + QStringLiteral(" LIMIT %1").arg(kShownRows);
+    const QString sql = statement(whereClause(filter, &values), kShownRows) + QStringLiteral(" LIMIT %1").arg(kShownRows);
     QSqlQuery q(m_db);
     if (!q.prepare(sql)) {
         *error = q.lastError().text();
         return false;
     }
-    for (const QVariant &v : std::as_const(values))
-        q.addBindValue(v);
+    bindTimes(q, values, whereUses());
     if (!q.exec()) {
         *error = q.lastError().text();
         return false;
@@ -67,12 +94,11 @@ bool ActivityQueryModel::exportCsv(QIODevice *out, QString *error) const
     QVariantList values;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    if (!q.prepare(statement(whereClause(m_filter, &values)))) {
+    if (!q.prepare(statement(whereClause(m_filter, &values), 0))) {
         *error = q.lastError().text();
         return false;
     }
-    for (const QVariant &v : std::as_const(values))
-        q.addBindValue(v);
+    bindTimes(q, values, whereUses());
     if (!q.exec()) {
         *error = q.lastError().text();
         return false;
@@ -106,12 +132,59 @@ QVariant ActivityQueryModel::data(const QModelIndex &index, int role) const
     return value;
 }
 
-QString ActivityListModel::statement(const QString &where) const
+QString ActivityListModel::statement(const QString &where, int limit) const
 {
-    return QStringLiteral("SELECT HEARD, ID, BANK FROM TALKGROUP_ACTIVITY") + where + QStringLiteral(" ORDER BY HEARD DESC");
+    // The three kinds merged newest first, each read through its index on
+    // HEARD only as far as the limit needs; names and recordings are looked
+    // up for the rows kept only. KIND and RID say where a row came from.
+    const QString talkgroups = QStringLiteral(
+        "SELECT * FROM (SELECT a.HEARD AS HEARD, a.ID AS ID, a.BANK AS BANK, NULL AS CHANNEL, NULL AS FREQUENCY, "
+        "0 AS KIND, a.rowid AS RID FROM TALKGROUP_ACTIVITY a)");
+    const QString channels = QStringLiteral(
+        "SELECT * FROM (SELECT c.HEARD AS HEARD, NULL AS ID, NULL AS BANK, c.CHANNEL AS CHANNEL, c.FREQUENCY AS FREQUENCY, "
+        "1 AS KIND, c.rowid AS RID FROM CHANNEL_ACTIVITY c)");
+    const QString unlisted = QStringLiteral(
+        "SELECT * FROM (SELECT x.START_UTC AS HEARD, x.TALKGROUP AS ID, NULL AS BANK, x.CHANNEL AS CHANNEL, "
+        "x.FREQUENCY AS FREQUENCY, 2 AS KIND, x.rowid AS RID FROM RECORDINGS x "
+        "WHERE x.ACTIVITY IS NULL AND x.CHANNEL_ACTIVITY IS NULL)");
+    const QString recording = QStringLiteral(
+        "CASE e.KIND WHEN 0 THEN (SELECT x.rowid FROM RECORDINGS x WHERE x.ACTIVITY = e.RID LIMIT 1) "
+        "WHEN 1 THEN (SELECT x.rowid FROM RECORDINGS x WHERE x.CHANNEL_ACTIVITY = e.RID LIMIT 1) ELSE e.RID END");
+    const QString number = QStringLiteral("CAST(e.CHANNEL AS INTEGER)");
+    return QStringLiteral("SELECT e.HEARD, e.ID, e.BANK, e.CHANNEL, e.FREQUENCY, "
+                          "CASE WHEN e.ID IS NOT NULL THEN (SELECT SERVICE_DESC FROM TALKGROUPS t WHERE t.ID = e.ID LIMIT 1) "
+                          "ELSE %1 END AS NAME, "
+                          "CASE WHEN e.ID IS NOT NULL THEN (SELECT CITY FROM TALKGROUPS t WHERE t.ID = e.ID LIMIT 1) "
+                          "ELSE %2 END AS CITY, "
+                          "r.DURATION AS RECORDING, r.FILE AS FILE FROM (")
+               .arg(bankColumn(database(), QStringLiteral("COMPANY_NAME"), number),
+                    bankColumn(database(), QStringLiteral("CITY"), number))
+           + QStringLiteral("%1%4 UNION ALL %2%4 UNION ALL %3%4 ORDER BY HEARD DESC").arg(talkgroups, channels, unlisted, where)
+           + (limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString())
+           + QStringLiteral(") e LEFT JOIN RECORDINGS r ON r.rowid = %1 ORDER BY e.HEARD DESC").arg(recording);
 }
 
-QString ActivitySummaryModel::statement(const QString &where) const
+QVariant ActivityListModel::data(const QModelIndex &index, int role) const
+{
+    if (role == Qt::DisplayRole && index.column() == Recording) {
+        const QVariant value = QSqlQueryModel::data(index, role);
+        return value.isNull() ? value : QVariant(durationText(value.toDouble()));
+    }
+    return ActivityQueryModel::data(index, role);
+}
+
+QString ActivityListModel::fileAt(int row) const
+{
+    return row < 0 || row >= rowCount() ? QString() : QSqlQueryModel::data(index(row, File)).toString();
+}
+
+QString ActivityListModel::durationText(double seconds)
+{
+    const qint64 whole = qMax<qint64>(0, qRound64(seconds));
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString ActivitySummaryModel::statement(const QString &where, int) const
 {
     // Counted first, named afterwards: a talkgroup entered twice in
     // TALKGROUPS must not count twice.

@@ -38,26 +38,47 @@ public:
 
 protected:
     ActivityQueryModel(QSqlDatabase db, QObject *parent);
-    // The statement for a WHERE clause (empty for none) over TALKGROUP_ACTIVITY.
-    virtual QString statement(const QString &where) const = 0;
+    // The statement for a WHERE clause (empty for none) over rows with the
+    // columns ID and HEARD, at most limit rows (0: every row; a LIMIT is
+    // added after it all the same). The clause may be used several times:
+    // its values are bound whereUses() times over.
+    virtual QString statement(const QString &where, int limit) const = 0;
+    virtual int whereUses() const { return 1; }
+    QSqlDatabase database() const { return m_db; }
 
 private:
     QSqlDatabase m_db;
     ActivityFilter m_filter;
 };
 
-// The activity rows that pass the filter, newest first: HEARD, ID, BANK.
+// The calls that pass the filter, newest first: HEARD, ID, BANK, CHANNEL,
+// FREQUENCY, NAME, CITY, RECORDING, FILE. A talkgroup's row (ID, BANK) has
+// its service and city from TALKGROUPS; a channel's call (CHANNEL,
+// FREQUENCY) the company name and city of the channel's row in its bank
+// table. RECORDING (seconds, shown as minutes and seconds) and FILE are the
+// call's recording, if any. A recording whose call has no row (the row was
+// never written, or pruned) is a row of its own, so that every recording is
+// listed. An ID in the filter leaves out the channels' calls.
 class ActivityListModel : public ActivityQueryModel
 {
     Q_OBJECT
 public:
+    enum Column { Heard, Id, Bank, Channel, Frequency, Name, City, Recording, File };
+
     explicit ActivityListModel(QSqlDatabase db, QObject *parent = nullptr)
         : ActivityQueryModel(db, parent)
     {
     }
 
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // The recording's file of a row; empty when it has none.
+    QString fileAt(int row) const;
+    // 83.4 s as "1:23".
+    static QString durationText(double seconds);
+
 protected:
-    QString statement(const QString &where) const override;
+    QString statement(const QString &where, int limit) const override;
+    int whereUses() const override { return 3; }
 };
 
 // One row per talkgroup heard under the filter, the last heard first: ID,
@@ -72,7 +93,7 @@ public:
     }
 
 protected:
-    QString statement(const QString &where) const override;
+    QString statement(const QString &where, int limit) const override;
 };
 
 namespace ActivityCsv {

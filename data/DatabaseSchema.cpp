@@ -132,6 +132,25 @@ QStringList DatabaseSchema::recordingStatements()
     };
 }
 
+QStringList DatabaseSchema::channelActivityStatements(QSqlDatabase db)
+{
+    QStringList step{
+        QStringLiteral("CREATE TABLE IF NOT EXISTS CHANNEL_ACTIVITY (CHANNEL TEXT NOT NULL, FREQUENCY TEXT, "
+                       "HEARD TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS CHANNEL_ACTIVITY_HEARD ON CHANNEL_ACTIVITY (HEARD)"),
+    };
+    QSqlQuery columns(db);
+    bool present = false;
+    if (columns.exec(QStringLiteral("PRAGMA table_info(RECORDINGS)"))) {
+        while (columns.next())
+            present = present || columns.value(1).toString().compare(QLatin1String("CHANNEL_ACTIVITY"), Qt::CaseInsensitive) == 0;
+    }
+    if (!present)
+        step << QStringLiteral("ALTER TABLE RECORDINGS ADD COLUMN CHANNEL_ACTIVITY INTEGER");
+    step << QStringLiteral("CREATE INDEX IF NOT EXISTS RECORDINGS_CHANNEL_ACTIVITY ON RECORDINGS (CHANNEL_ACTIVITY)");
+    return step;
+}
+
 QStringList DatabaseSchema::alertStatements()
 {
     return {
@@ -149,7 +168,7 @@ QStringList DatabaseSchema::tableNames()
     for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank)
         names << ChannelDatabase::bankTableName(bank);
     names << QStringLiteral("TALKGROUPS") << QStringLiteral("TALKGROUP_ACTIVITY") << QStringLiteral("RECORDINGS")
-          << QStringLiteral("ALERT_RULES");
+          << QStringLiteral("CHANNEL_ACTIVITY") << QStringLiteral("ALERT_RULES");
     return names;
 }
 
@@ -209,6 +228,9 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error, bool *bu
         step = recordingStatements();
         break;
     case 4:
+        step = channelActivityStatements(db);
+        break;
+    case 5:
         step = alertStatements();
         break;
     default:
@@ -229,7 +251,10 @@ bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error, bool *busy)
     const QStringList tables = statements(error);
     if (tables.isEmpty())
         return false;
-    if (!runInTransaction(db, tables + activityStatements() + recordingStatements() + alertStatements(), error, busy))
+    // (The channel step checks RECORDINGS before it is made: its column is then added.)
+    if (!runInTransaction(db, tables + activityStatements() + recordingStatements() + channelActivityStatements(db)
+                                  + alertStatements(),
+                          error, busy))
         return false;
     // Every table must be there now, else the file is not one to work on.
     const QStringList made = db.tables();

@@ -13,7 +13,7 @@ class DatabaseSchema
 {
 public:
     // PRAGMA user_version of a file this program writes.
-    static constexpr int kVersion = 5;
+    static constexpr int kVersion = 6;
 
     // The statements that create every table (each "IF NOT EXISTS"); none,
     // with *error, when the definitions built into the program cannot be read.
@@ -31,7 +31,13 @@ public:
     // path; START_UTC and END_UTC are written as HEARD is; ACTIVITY is the
     // rowid of the TALKGROUP_ACTIVITY row of the call, or NULL.
     static QStringList recordingStatements();
-    // Version 5: the alert rules. ARGUMENTS is a JSON array of texts.
+    // Version 5: calls without a talkgroup (squelch open on a channel) in
+    // CHANNEL_ACTIVITY, as TALKGROUP_ACTIVITY has the talkgroups heard; a
+    // recording of such a call has the rowid of its row in
+    // RECORDINGS.CHANNEL_ACTIVITY (ACTIVITY stays for talkgroup rows). The
+    // column is added only where it is missing.
+    static QStringList channelActivityStatements(QSqlDatabase db);
+    // Version 6: the alert rules. ARGUMENTS is a JSON array of texts.
     static QStringList alertStatements();
     // The tables a complete database holds.
     static QStringList tableNames();

@@ -14,7 +14,9 @@ class QSqlQuery;
 
 // The talkgroup log's one writer. Each time the faceplate starts showing a
 // talkgroup it gets a row in TALKGROUP_ACTIVITY and, when TALKGROUPS has no
-// row for it yet, one there ("Unknown", "Auto-Added by Orvendal"). Rows are
+// row for it yet, one there ("Unknown", "Auto-Added by Orvendal"); each
+// call heard on a channel without a talkgroup gets a row in
+// CHANNEL_ACTIVITY. Both kinds share the queue and the batches. Rows are
 // queued and written in small batches from the event loop, on a connection
 // of its own that is opened when first needed and never waits for a lock:
 // while another program holds the file they stay queued (up to kMaxQueued;
@@ -78,6 +80,9 @@ public:
 
     // Queues one row; the write follows within kFlushMillis.
     void record(const QString &id, QChar bankLetter);
+    // Queues one row for a call on a channel (no talkgroup), heard at when
+    // (the log's clock when invalid).
+    void recordChannel(const QString &channel, const QString &frequency, const QDateTime &when = {});
     // Writes what is queued now, up to kMaxBatch rows (the rest follow at
     // once from the event loop). False when the database failed; the rows
     // then stay queued and are tried again later.
@@ -113,20 +118,31 @@ signals:
 private:
     struct Row
     {
-        QString id;
+        QString id; // empty for a channel's call
         QString bank;
+        QString channel;
+        QString frequency;
         QString heard;
         QString date; // local, for TALKGROUPS
         QString time;
     };
     bool ensureOpen(QString *error, bool *busy);
     bool writeBatch(qsizetype batch, QString *error, bool *busy);
+    // Gives the row just written the recording of its call that was
+    // registered before it (when the file was free for the recorder first).
+    bool linkRecording(QSqlQuery *link, const Row &row, const QVariant &rowid);
+    void enqueue(Row row);
+    // One batch of old rows of a table, in the transaction pruneStep() opened.
+    int pruneTable(const QString &table, const QString &link, QString *error, bool *busy);
     void heldUp(const QString &error, bool busy);
     void resumed();
 
     std::unique_ptr<ChannelDatabase> m_db;
     std::unique_ptr<QSqlQuery> m_insert;
     std::unique_ptr<QSqlQuery> m_addTalkgroup;
+    std::unique_ptr<QSqlQuery> m_insertChannel;
+    std::unique_ptr<QSqlQuery> m_linkTalkgroup;
+    std::unique_ptr<QSqlQuery> m_linkChannel;
     QList<Row> m_queue;
     QTimer m_flushTimer;
     QTimer m_pruneTimer;

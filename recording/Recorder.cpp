@@ -1,5 +1,7 @@
 #include "recording/Recorder.h"
 
+#include "data/DataChanges.h"
+
 #include "recording/AudioInput.h"
 #include "recording/RecordingWriter.h"
 
@@ -67,7 +69,12 @@ void Recorder::start()
             fail(error);
     });
     connect(m_writer.get(), &RecordingWriter::finished, this,
-            [this](quint64, const QString &path, bool row) { emit recordingFinished(path, row); });
+            [this](quint64, const QString &path, bool row) {
+                // Windows listing the recordings hear of the new one.
+                if (row)
+                    DataChanges::announce({QStringLiteral("RECORDINGS")});
+                emit recordingFinished(path, row);
+            });
     connect(m_writer.get(), &RecordingWriter::discarded, this, &Recorder::recordingDropped);
     connect(m_writer.get(), &RecordingWriter::recovered, this, [this](const RecordingStore::Recovery &done) {
         if (!done.any())

@@ -20,9 +20,10 @@ constexpr int kActivityWindowSecs = 10;
 
 } // namespace
 
-RecordingStore::RecordingStore(const QString &databasePath, const QString &folder)
+RecordingStore::RecordingStore(const QString &databasePath, const QString &folder, int busyMillis)
     : m_databasePath(databasePath)
     , m_folder(folder)
+    , m_busyMillis(busyMillis)
 {
 }
 
@@ -36,7 +37,7 @@ bool RecordingStore::ensureOpen(QString *error)
 {
     if (!m_db) {
         m_db = std::make_unique<ChannelDatabase>(
-            m_databasePath, QStringLiteral("orvendal-recordings-%1").arg(quintptr(this), 0, 16), 2000);
+            m_databasePath, QStringLiteral("orvendal-recordings-%1").arg(quintptr(this), 0, 16), m_busyMillis);
     }
     return m_db->isOpen() || m_db->open(error);
 }
@@ -122,21 +123,30 @@ bool RecordingStore::addRow(const RecordingRow &row, QString *error)
         return false;
     QSqlDatabase db = m_db->database();
     QVariant activity;
-    if (!row.talkgroup.isEmpty()) {
+    QVariant channelActivity;
+    // The activity row of the call: its talkgroup's, or its channel's (same
+    // channel and frequency) when it had none.
+    const bool onChannel = row.talkgroup.isEmpty() && !row.channel.isEmpty();
+    if (!row.talkgroup.isEmpty() || onChannel) {
         QSqlQuery find(db);
-        find.prepare(QStringLiteral("SELECT rowid FROM TALKGROUP_ACTIVITY WHERE ID = ? AND HEARD BETWEEN ? AND ? "
-                                    "ORDER BY abs(julianday(HEARD) - julianday(?)) LIMIT 1"));
+        find.prepare(onChannel ? QStringLiteral("SELECT rowid FROM CHANNEL_ACTIVITY WHERE CHANNEL = ? AND FREQUENCY IS ? "
+                                                "AND HEARD BETWEEN ? AND ? "
+                                                "ORDER BY abs(julianday(HEARD) - julianday(?)) LIMIT 1")
+                               : QStringLiteral("SELECT rowid FROM TALKGROUP_ACTIVITY WHERE ID = ? AND HEARD BETWEEN ? AND ? "
+                                                "ORDER BY abs(julianday(HEARD) - julianday(?)) LIMIT 1"));
         const QString at = TalkgroupActivityLog::heardText(row.start);
-        find.addBindValue(row.talkgroup);
+        find.addBindValue(onChannel ? row.channel : row.talkgroup);
+        if (onChannel)
+            find.addBindValue(row.frequency.isEmpty() ? QVariant() : QVariant(row.frequency));
         find.addBindValue(TalkgroupActivityLog::heardText(row.start.addSecs(-kActivityWindowSecs)));
         find.addBindValue(TalkgroupActivityLog::heardText(row.end.addSecs(kActivityWindowSecs)));
         find.addBindValue(at.left(at.size() - 1));
         if (find.exec() && find.next())
-            activity = find.value(0);
+            (onChannel ? channelActivity : activity) = find.value(0);
     }
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO RECORDINGS (FILE, START_UTC, END_UTC, DURATION, CHANNEL, "
-                             "FREQUENCY, TALKGROUP, ACTIVITY, BYTES) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                             "FREQUENCY, TALKGROUP, ACTIVITY, BYTES, CHANNEL_ACTIVITY) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const auto orNull = [](const QString &s) { return s.isEmpty() ? QVariant() : QVariant(s); };
     q.addBindValue(row.file);
     q.addBindValue(TalkgroupActivityLog::heardText(row.start));
@@ -147,6 +157,7 @@ bool RecordingStore::addRow(const RecordingRow &row, QString *error)
     q.addBindValue(orNull(row.talkgroup));
     q.addBindValue(activity);
     q.addBindValue(row.bytes);
+    q.addBindValue(channelActivity);
     if (!q.exec()) {
         *error = q.lastError().text();
         return false;

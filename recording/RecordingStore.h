@@ -33,7 +33,10 @@ class RecordingStore
 public:
     static constexpr const char *kPartSuffix = ".part";
 
-    RecordingStore(const QString &databasePath, const QString &folder);
+    static constexpr int kBusyMillis = 2000;
+
+    // busyMillis: how long a write waits for a lock another connection holds.
+    RecordingStore(const QString &databasePath, const QString &folder, int busyMillis = kBusyMillis);
     ~RecordingStore();
 
     QString folder() const { return m_folder; }
@@ -93,5 +96,6 @@ private:
 
     QString m_databasePath;
     QString m_folder;
+    int m_busyMillis;
     std::unique_ptr<ChannelDatabase> m_db;
 };

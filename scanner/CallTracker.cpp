@@ -1,5 +1,6 @@
 #include "scanner/CallTracker.h"
 
+#include "data/TalkgroupActivityLog.h"
 #include "scanner/PollLoop.h"
 
 CallTracker::CallTracker(ScannerSession *session, QObject *parent)
@@ -31,6 +32,14 @@ void CallTracker::attach(PollLoop *loop)
     connect(loop, &PollLoop::talkgroupGone, this, &CallTracker::end);
     connect(loop, &PollLoop::modeChanged, this, &CallTracker::end);
     connect(loop, &PollLoop::quiet, this, &CallTracker::end);
+}
+
+void CallTracker::logChannelCalls(TalkgroupActivityLog *log)
+{
+    connect(this, &CallTracker::callStarted, log, [log](const CallInfo &call, qint64, const QDateTime &wallStart) {
+        if (call.talkgroup.isEmpty())
+            log->recordChannel(call.channel, call.frequency, wallStart);
+    });
 }
 
 bool CallTracker::conventional() const

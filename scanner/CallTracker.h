@@ -10,6 +10,7 @@
 #include <QString>
 
 class PollLoop;
+class TalkgroupActivityLog;
 
 // What a call is: a talkgroup (trunk modes) or a channel and frequency.
 struct CallInfo
@@ -39,6 +40,9 @@ public:
     void attach(PollLoop *loop);
     bool inCall() const { return m_inCall; }
     const CallInfo &current() const { return m_call; }
+    // Each call without a talkgroup gets its row in the activity log, dated
+    // when it started (talkgroups get theirs as they are shown).
+    void logChannelCalls(TalkgroupActivityLog *log);
     // Milliseconds on the tracker's steady clock.
     qint64 now() const { return m_clock.elapsed(); }
 

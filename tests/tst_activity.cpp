@@ -211,6 +211,21 @@ void TestActivity::olderFilesAreMigrated()
         QCOMPARE(TalkgroupActivityLog::localText(heard.at(0)), QStringLiteral("2026-05-04 12:00:00"));
         QCOMPARE(TalkgroupActivityLog::localText(heard.at(2)), QStringLiteral("yesterday"));
     }
+    {
+        // Version 4: the channels' calls get their table, recordings the
+        // column that links them; what was there stays.
+        const QString path = dir.filePath(QStringLiteral("v4.db"));
+        makeOldFile(path, 4,
+                    DatabaseSchema::utcStatements() + DatabaseSchema::recordingStatements()
+                        + QStringList{QStringLiteral("INSERT INTO RECORDINGS (FILE, START_UTC, END_UTC, DURATION) "
+                                                     "VALUES ('/r/a.flac', 'x', 'y', 1.5)")});
+        ChannelDatabase db(path, QStringLiteral("migrated"));
+        QString error;
+        QVERIFY2(db.open(&error), qPrintable(error));
+        QVERIFY(db.database().tables().contains(QStringLiteral("CHANNEL_ACTIVITY")));
+        QCOMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM RECORDINGS WHERE CHANNEL_ACTIVITY IS NULL AND ACTIVITY IS NULL")), 1);
+        QCOMPARE(count(db.database(), QStringLiteral("PRAGMA user_version")), DatabaseSchema::kVersion);
+    }
 }
 
 void TestActivity::filterAndSummary()
@@ -264,8 +279,8 @@ void TestActivity::filterAndSummary()
     out.open(QIODevice::WriteOnly);
     QVERIFY(list.apply({QStringLiteral("4711"), {}, {}}, &error));
     QVERIFY(ActivityCsv::write(&list, &out, &error));
-    QCOMPARE(out.data(), QByteArray("HEARD,ID,BANK\r\n") + TalkgroupActivityLog::heardText(kNoon.addSecs(-5400)).toUtf8()
-                             + ",4711,C\r\n");
+    QCOMPARE(out.data(), QByteArray("HEARD,ID,BANK,CHANNEL,FREQUENCY,NAME,CITY,RECORDING,FILE\r\n")
+                             + TalkgroupActivityLog::heardText(kNoon.addSecs(-5400)).toUtf8() + ",4711,C,,,,,,\r\n");
     QVERIFY(out.data().contains("T14:30:00.000Z")); // 10:30 summer time
 }
 

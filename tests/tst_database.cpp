@@ -97,7 +97,7 @@ void TestDatabase::createsSchemaWhenMissing()
     QVERIFY2(t.db.open(&error), qPrintable(error));
     QVERIFY(QFile::exists(t.path));
     QSqlDatabase db = t.db.database();
-    QCOMPARE(db.tables().size(), 24); // 20 banks, TALKGROUPS, TALKGROUP_ACTIVITY, RECORDINGS, ALERT_RULES
+    QCOMPARE(db.tables().size(), 25); // 20 banks, TALKGROUPS, TALKGROUP_ACTIVITY, RECORDINGS, CHANNEL_ACTIVITY, ALERT_RULES
     const QStringList bankColumns = {"CHANNEL", "FREQUENCY", "sFREQ", "TRUNKED", "DELAY", "LOCKOUT", "PRIORITY",
                                      "CALLSIGN", "COMPANY_NAME", "RS", "CITY", "COUNTY", "STATE", "LATITUDE",
                                      "LONGITUDE", "NOTES"};

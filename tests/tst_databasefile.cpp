@@ -58,7 +58,7 @@ void TestDatabaseFile::filesAreHealedNeverReplaced()
         QFile(path).open(QIODevice::WriteOnly);
         ChannelDatabase db(path, QStringLiteral("empty"));
         QVERIFY2(db.open(&error), qPrintable(error));
-        QCOMPARE(db.database().tables().size(), 24);
+        QCOMPARE(db.database().tables().size(), 25);
         std::optional<ChannelDatabase::ChannelNotes> found;
         QVERIFY(db.lookupChannel(7, &found, &error));
     }
@@ -72,7 +72,7 @@ void TestDatabaseFile::filesAreHealedNeverReplaced()
         ChannelDatabase db(path, QStringLiteral("partial"));
         QVERIFY2(db.open(&error), qPrintable(error));
         const QStringList tables = db.database().tables();
-        QCOMPARE(tables.size(), 25);
+        QCOMPARE(tables.size(), 26);
         QVERIFY(tables.contains(QStringLiteral("MYLIST")) && tables.contains(QStringLiteral("TALKGROUPS")));
         QCOMPARE(db.database().record(QStringLiteral("BANK01")).count(), 4);
         QSqlQuery q(db.database());
@@ -223,7 +223,7 @@ void TestDatabaseFile::unreadableDefinitionsStampNothing()
     ChannelDatabase db(older, QStringLiteral("healed"));
     QString error;
     QVERIFY2(db.open(&error), qPrintable(error));
-    QCOMPARE(db.database().tables().size(), 25);
+    QCOMPARE(db.database().tables().size(), 26);
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseFile)

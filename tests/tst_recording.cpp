@@ -1,8 +1,10 @@
 // Per-call recordings: calls the poll loop sees become files and rows, with
 // the tone generator as the sound card.
 
+#include "ActivityChecks.h"
 #include "RecordingRig.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 #include "recording/RecordingStore.h"
 
 #include <QSignalSpy>
@@ -44,6 +46,7 @@ struct Row
     QString file, channel, frequency, talkgroup;
     double duration;
     QVariant activity;
+    QVariant channelActivity;
 };
 
 QList<Row> rows(const QString &databasePath)
@@ -53,11 +56,12 @@ QList<Row> rows(const QString &databasePath)
     if (!db.open(&error))
         return {};
     QSqlQuery q(db.database());
-    q.exec(QStringLiteral("SELECT FILE, CHANNEL, FREQUENCY, TALKGROUP, DURATION, ACTIVITY FROM RECORDINGS ORDER BY START_UTC"));
+    q.exec(QStringLiteral("SELECT FILE, CHANNEL, FREQUENCY, TALKGROUP, DURATION, ACTIVITY, CHANNEL_ACTIVITY FROM RECORDINGS "
+                          "ORDER BY START_UTC"));
     QList<Row> out;
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                    q.value(4).toDouble(), q.value(5)});
+                    q.value(4).toDouble(), q.value(5), q.value(6)});
     return out;
 }
 
@@ -78,6 +82,7 @@ private slots:
 // (within a poll turn and a sound block); a call that resumes within the hang
 // time goes on in the same file; one shorter than the shortest kept is
 // dropped; another channel while the squelch stays open is another call.
+// Each file's row points at its call's row in the channels' activity.
 void TestRecording::conventionalCallsBecomeFiles()
 {
     RecordingRig r;
@@ -85,6 +90,7 @@ void TestRecording::conventionalCallsBecomeFiles()
     Recorder &recorder = r.start();
     QSignalSpy finished(&recorder, &Recorder::recordingFinished);
     QSignalSpy dropped(&recorder, &Recorder::recordingDropped);
+    QSignalSpy announced(DataChanges::instance(), &DataChanges::changed);
 
     QList<qint64> expected;
     expected << r.channelCall(12, 800);
@@ -113,11 +119,19 @@ void TestRecording::conventionalCallsBecomeFiles()
 
     QTRY_COMPARE_WITH_TIMEOUT(finished.size() + dropped.size(), 5, 5000);
     QCOMPARE(dropped.size(), 1);
+    // Windows listing recordings hear of each one.
+    QCOMPARE(announced.size(), 4);
+    QCOMPARE(announced.first().first().toStringList(), QStringList{QStringLiteral("RECORDINGS")});
     const QStringList files = r.files();
     QCOMPARE(files.size(), 4);
     QVERIFY(r.partFiles().isEmpty());
     const QList<Row> table = rows(r.rig.databasePath());
     QCOMPARE(table.size(), 4);
+    ChannelDatabase db(r.rig.databasePath(), QStringLiteral("calls"), 2000);
+    QString error;
+    QVERIFY(db.open(&error));
+    // Every call has its row, the dropped one too; the one that resumed has two.
+    QTRY_COMPARE(count(db.database(), QStringLiteral("SELECT count(*) FROM CHANNEL_ACTIVITY")), 6);
     const QStringList channels{QStringLiteral("012"), QStringLiteral("013"), QStringLiteral("015"), QStringLiteral("016")};
     const double preRoll = r.settings.preRollMillis / 1000.0;
     const double slack = (PollLoop::kTurnMillis + 2 * ToneGenerator::kBlockMillis + 30) / 1000.0;
@@ -131,6 +145,12 @@ void TestRecording::conventionalCallsBecomeFiles()
                  qPrintable(QStringLiteral("%1: %2 s for a call of %3 s").arg(row.file).arg(length).arg(call)));
         QCOMPARE(row.duration, length);
         QVERIFY(row.activity.isNull());
+        QSqlQuery heard(db.database());
+        heard.prepare(QStringLiteral("SELECT CHANNEL, FREQUENCY FROM CHANNEL_ACTIVITY WHERE rowid = ?"));
+        heard.addBindValue(row.channelActivity);
+        QVERIFY2(heard.exec() && heard.next(), qPrintable(row.file));
+        QCOMPARE(heard.value(0).toString(), row.channel);
+        QCOMPARE(heard.value(1).toString(), row.frequency);
         QVERIFY(row.file.contains(QRegularExpression(QStringLiteral("/\\d{4}-\\d\\d-\\d\\d/\\d{6}_%1_unnamed\\.flac$")
                                                          .arg(channels.at(i)))));
     }

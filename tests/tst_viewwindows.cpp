@@ -85,7 +85,7 @@ void TestViewWindows::activityFollowsTheLog()
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.first(), QByteArray("HEARD,ID,BANK\r"));
+    QCOMPARE(lines.first(), QByteArray("HEARD,ID,BANK,CHANNEL,FREQUENCY,NAME,CITY,RECORDING,FILE\r"));
     QVERIFY(lines.at(1).contains(",123,C"));
     // A folder that is not there: told, not crashed.
     QVERIFY(!window->exportTo(rig.store.dir.filePath(QStringLiteral("none/activity.csv"))));

@@ -4,8 +4,10 @@
 #include "link/Prompts.h"
 
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class ActivityListModel;
@@ -13,12 +15,17 @@ class ActivitySummaryModel;
 class ChannelDatabase;
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 class QTableView;
+class RecordingPlayer;
 class TalkgroupActivityLog;
 
 // View, Talkgroup Activity: the call log, newest first, and per talkgroup how
 // often and when last it was heard, both under one filter (an ID and a time
-// span). Follows the log while it is shown.
+// span). Follows the log while it is shown. A call with a recording shows
+// its length; the recording plays with a double click or Play, and its
+// folder opens or it is deleted (the call stays listed) from the buttons
+// below the list.
 class ActivityWindow : public QWidget
 {
     Q_OBJECT
@@ -43,6 +50,21 @@ public:
     // Shows only the calls of one talkgroup (in the span chosen).
     void filterToTalkgroup(const QString &id);
 
+    // The list's row selected (-1 for none).
+    int currentRow() const;
+    void selectRow(int row);
+    // The recording of a row: played, its folder opened, or deleted after
+    // the user agrees (file and entry; the call stays). False (the user
+    // told where there is something to tell) when it cannot be done.
+    bool playRow(int row);
+    bool openFolderOf(int row);
+    bool deleteRecordingAt(int row);
+    // How a folder is opened (the desktop's file manager unless set).
+    using OpenUrlFn = std::function<bool(const QUrl &url)>;
+    void setOpenUrl(OpenUrlFn open) { m_openUrl = std::move(open); }
+    RecordingPlayer *player() const { return m_player; }
+    QTableView *listView() const { return m_listView; }
+
     QLineEdit *idFilter() const { return m_id; }
     QComboBox *spanFilter() const { return m_span; }
     ActivityListModel *listModel() const { return m_list; }
@@ -50,13 +72,22 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Closed, it plays nothing on.
+    void hideEvent(QHideEvent *event) override;
 
 private:
     ActivityFilter currentFilter() const;
     void exportAsked();
+    // Play, Open Folder and Delete Recording only for a row with a recording.
+    void updateButtons();
 
+    QString m_databasePath;
     std::unique_ptr<ChannelDatabase> m_db;
     MessageFn m_message;
+    OpenUrlFn m_openUrl;
+    RecordingPlayer *m_player = nullptr;
+    QPushButton *m_openFolder = nullptr;
+    QPushButton *m_delete = nullptr;
     ActivityListModel *m_list = nullptr;
     ActivitySummaryModel *m_summary = nullptr;
     QLineEdit *m_id = nullptr;

@@ -41,6 +41,7 @@ struct RecordingRig
                          [this](const CallInfo &call) { tone.open(call.talkgroup.isEmpty() ? call.channel : call.talkgroup); });
         QObject::connect(&tracker, &CallTracker::callEnded, &tone, [this] { tone.close(); });
         rig.parts.log.setFlushDelay(0);
+        tracker.logChannelCalls(&rig.parts.log); // as the program does
     }
     ~RecordingRig() { recorder.reset(); }
 
