@@ -1,5 +1,6 @@
 #include "ui/GridEditor.h"
 
+#include "ui/EditorHistory.h"
 #include "ui/GridDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/Twips.h"
@@ -16,6 +17,8 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -36,15 +39,28 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     , m_askPending(Prompter::pendingEditsBox(this))
     , m_grid(new QTableView(this))
     , m_delegate(new GridDelegate(m_grid))
+    , m_history(new EditorHistory(this))
+    , m_menuBar(new QMenuBar(this))
+    , m_editMenu(m_menuBar->addMenu(tr("&Edit")))
 {
     setObjectName(QLatin1String(identity.objectName));
-    setWindowTitle(QLatin1String(identity.caption));
+    m_baseTitle = QLatin1String(identity.caption);
+    setWindowTitle(m_baseTitle);
+    m_editMenu->setObjectName(QStringLiteral("mnuEdit"));
+    // What is typed into an open cell counts before a step is undone.
+    connect(m_editMenu, &QMenu::aboutToShow, this, &GridEditor::commitOpenCell);
+    for (QAction *action : {m_history->undoAction(this), m_history->redoAction(this)}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        m_editMenu->addAction(action);
+        connect(action, &QAction::triggered, this, [this] { markTitle(); });
+    }
     const qreal dpi = logicalDpiX();
     resize(Twips::toPixels(identity.widthTwips, dpi), Twips::toPixels(identity.heightTwips, dpi));
     setAttribute(Qt::WA_DeleteOnClose);
     m_grid->setObjectName(QStringLiteral("grdDataGrid"));
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Blocks of cells, or whole rows by their headers, as in a spreadsheet.
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setItemDelegate(m_delegate);
     // Long texts are shown cut; the whole of one is edited on request.
     m_grid->setWordWrap(false);
@@ -187,6 +203,26 @@ void GridEditor::announceWritten()
     DataChanges::announce({shownTable()}, this);
 }
 
+void GridEditor::watchModel(RowTableModel *model)
+{
+    m_history->watch(model);
+    connect(model, &QAbstractItemModel::dataChanged, this, &GridEditor::markTitle);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &GridEditor::markTitle);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &GridEditor::markTitle);
+    connect(model, &QAbstractItemModel::modelReset, this, &GridEditor::markTitle);
+}
+
+void GridEditor::setBaseTitle(const QString &title)
+{
+    m_baseTitle = title;
+    markTitle();
+}
+
+void GridEditor::markTitle()
+{
+    setWindowTitle(hasPendingEdits() ? m_baseTitle + QLatin1Char('*') : m_baseTitle);
+}
+
 void GridEditor::tablesChanged(const QStringList &tables, const QObject *source)
 {
     if (source == this || !tables.contains(shownTable()))
@@ -209,9 +245,17 @@ void GridEditor::takeOutsideChange()
     m_asking = false;
     m_outsideChange = false;
     // Kept edits keep the rows as loaded; an Update then finds any row
-    // changed meanwhile and says so.
-    if (settled)
-        reloadTable();
+    // changed meanwhile and says so. The rows read are a step of the
+    // history: an import into the table shown can be undone.
+    if (!settled)
+        return;
+    RowTableModel *model = shownModel();
+    if (model)
+        model->beginChange(tr("Read %1 again").arg(shownTable()));
+    reloadTable();
+    if (model)
+        model->endChange();
+    markTitle();
 }
 
 void GridEditor::editWholeValue(const QModelIndex &index)

@@ -9,8 +9,11 @@
 #include <memory>
 
 class ChannelDatabase;
+class EditorHistory;
 class GridDelegate;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class RowTableModel;
 class QTableView;
 
@@ -35,6 +38,10 @@ public:
     void commitOpenCell();
     // Shows a cell's whole value in a box of its own to edit.
     void editWholeValue(const QModelIndex &index);
+    EditorHistory *history() const { return m_history; }
+    // The window's menu bar; its Edit menu.
+    QMenuBar *menuBar() const { return m_menuBar; }
+    QMenu *editMenu() const { return m_editMenu; }
 
 protected:
     // Who the editor is: its window's object name and caption, its size in
@@ -70,6 +77,12 @@ protected:
     bool settlePendingEdits(const QString &text);
     // Tells the other windows that this one wrote its table.
     void announceWritten();
+    // Records the model's changes in the history, and marks the title while
+    // changes are not yet written.
+    void watchModel(RowTableModel *model);
+    // The caption; a trailing "*" is added while changes are not yet written.
+    void setBaseTitle(const QString &title);
+    void markTitle();
 
     // Whether the keys move through the records now, and whether Escape closes.
     virtual bool keysActive() const { return true; }
@@ -86,6 +99,7 @@ protected:
     virtual void discardPendingEdits() = 0;
     // The table shown, and reading it again (the rows as stored now).
     virtual QString shownTable() const = 0;
+    virtual RowTableModel *shownModel() const = 0;
     virtual void reloadTable() = 0;
 
     EditorNavigation::Beep m_beep;
@@ -104,6 +118,10 @@ private:
     QTableView *m_grid;
     GridDelegate *m_delegate;
     QLabel *m_status = nullptr;
+    EditorHistory *m_history;
+    QMenuBar *m_menuBar;
+    QMenu *m_editMenu;
+    QString m_baseTitle;
     bool m_syncing = false;
     bool m_outsideChange = false; // a change elsewhere waits to be taken
     bool m_asking = false;

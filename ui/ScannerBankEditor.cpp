@@ -1,12 +1,16 @@
 #include "ui/ScannerBankEditor.h"
 
+#include "data/BankTables.h"
 #include "data/EditorModels.h"
+#include "ui/EditorHistory.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -86,6 +90,7 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
+    layout->setMenuBar(menuBar());
     layout->addWidget(m_caption);
     layout->addWidget(grid(), 1);
     layout->addWidget(m_tabs);
@@ -98,8 +103,13 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
 ScannerBankEditor::~ScannerBankEditor()
 {
     grid()->setModel(nullptr);
-    delete m_model;
     m_model = nullptr;
+    delete m_tables; // before the connection closes
+}
+
+RowTableModel *ScannerBankEditor::shownModel() const
+{
+    return m_model;
 }
 
 QPushButton *ScannerBankEditor::button(const QString &objectName) const
@@ -122,22 +132,38 @@ bool ScannerBankEditor::load()
     if (!openDatabase())
         return false;
     m_currentBank = 1;
+    m_tables = new BankTables(this, database()->database());
+    connect(m_tables, &BankTables::bankOpened, this, [this](BankTableModel *model) { watchModel(model); });
+    history()->setReveal([this](RowTableModel *model, int row) { reveal(model, row); });
     // The first view shows the fifteen columns of the editor's own list.
     return openBank(1, false);
 }
 
 bool ScannerBankEditor::openBank(int bank, bool allColumns)
 {
-    auto *model = new BankTableModel(this, database()->database());
-    model->setTable(ChannelDatabase::bankTableName(bank), QStringLiteral("CHANNEL"));
-    if (!model->select()) {
-        const QString error = model->lastError();
-        delete model;
+    QString error;
+    BankTableModel *model = m_tables->opened(bank);
+    if (model) {
+        // A bank open before is read again; what changed is a step of the history.
+        model->beginChange(tr("Read bank %1 again").arg(bank));
+        const bool read = model->select();
+        model->endChange();
+        if (!read)
+            error = model->lastError();
+    } else {
+        model = m_tables->bank(bank, &error);
+    }
+    if (!error.isEmpty()) {
         warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error));
         return false;
     }
+    showModel(bank, model, allColumns);
+    return true;
+}
+
+void ScannerBankEditor::showModel(int bank, BankTableModel *model, bool allColumns)
+{
     grid()->setModel(model);
-    delete m_model;
     m_model = model;
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
@@ -145,7 +171,23 @@ bool ScannerBankEditor::openBank(int bank, bool allColumns)
     followGrid();
     m_currentBank = bank;
     m_cursor.reset(model->rowCount());
-    return true;
+}
+
+void ScannerBankEditor::reveal(RowTableModel *model, int row)
+{
+    const int bank = m_tables->bankOf(model);
+    if (bank == 0)
+        return;
+    if (model != m_model) {
+        showModel(bank, static_cast<BankTableModel *>(model), true);
+        showTab(bank);
+        const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
+        m_caption->setText(caption);
+        m_caption->show();
+        setBaseTitle(caption);
+    }
+    m_cursor.reset(model->rowCount(), qBound(0, row, qMax(0, model->rowCount() - 1)));
+    markTitle();
 }
 
 void ScannerBankEditor::reloadTable()
@@ -202,15 +244,17 @@ bool ScannerBankEditor::update()
     if (!m_model)
         return false;
     const int row = m_cursor.row();
-    const bool wrote = m_model->isDirty();
-    if (!m_model->submitAll()) {
+    QStringList written;
+    QString error;
+    if (!m_tables->submitAll(&written, &error)) {
         // Nothing was written: say why and stay in edit mode.
         m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
-        notWritten(tr("Not saved: %1").arg(m_model->lastError()));
+        notWritten(tr("Not saved: %1").arg(error));
         return false;
     }
-    if (wrote)
-        announceWritten();
+    if (!written.isEmpty())
+        DataChanges::announce(written, this);
+    markTitle();
     m_editMode = false;
     setButtons(true);
     m_cursor.reset(m_model->rowCount(), qMin(qMax(row, 0), m_model->rowCount() - 1));
@@ -222,8 +266,8 @@ void ScannerBankEditor::cancel()
     dropOpenCell();
     setButtons(true);
     m_editMode = false;
-    if (m_model)
-        m_model->revertAll();
+    if (m_tables)
+        m_tables->revertAll();
     m_cursor.reset(m_model ? m_model->rowCount() : 0);
     m_cursor.moveFirst();
 }
@@ -234,13 +278,8 @@ void ScannerBankEditor::remove()
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    // The one row goes; what is pending in the others stays pending.
-    if (!m_model->deleteRowNow(row)) {
-        m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
-        notWritten(tr("Not deleted: %1").arg(m_model->lastError()));
-        return;
-    }
-    announceWritten();
+    // The row leaves the grid; Update deletes it from the table.
+    m_model->removeRows(row, 1);
     // On to the record after the deleted one, or the new last one.
     m_cursor.reset(m_model->rowCount(), row);
     if (m_cursor.eof())
@@ -280,7 +319,7 @@ void ScannerBankEditor::previous()
 
 bool ScannerBankEditor::hasPendingEdits() const
 {
-    return m_model && m_model->isDirty();
+    return m_tables && m_tables->isDirty();
 }
 
 QString ScannerBankEditor::pendingEditsText() const
@@ -290,8 +329,8 @@ QString ScannerBankEditor::pendingEditsText() const
 
 void ScannerBankEditor::discardPendingEdits()
 {
-    if (m_model)
-        m_model->revertAll();
+    if (m_tables)
+        m_tables->revertAll();
 }
 
 void ScannerBankEditor::showTab(int bank)
@@ -307,7 +346,7 @@ void ScannerBankEditor::selectBank(int bank)
     commitOpenCell();
     // Pending edits of the bank shown are written first; if they cannot be,
     // the editor (and its tab) stays on that bank so that nothing typed is lost.
-    if (m_model && m_model->isDirty() && !update()) {
+    if (hasPendingEdits() && !update()) {
         showTab(m_currentBank);
         return;
     }
@@ -321,5 +360,5 @@ void ScannerBankEditor::selectBank(int bank)
     const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
     m_caption->setText(caption);
     m_caption->show();
-    setWindowTitle(caption);
+    setBaseTitle(caption);
 }

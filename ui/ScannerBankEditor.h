@@ -3,6 +3,7 @@
 #include "ui/GridEditor.h"
 
 class BankTableModel;
+class BankTables;
 class QLabel;
 class QPushButton;
 class QTabBar;
@@ -25,6 +26,8 @@ public:
     QString tableName() const;
     QString gridCaption() const;
     BankTableModel *model() const { return m_model; }
+    // Every bank the window has open, with their pending changes.
+    BankTables *tables() const { return m_tables; }
     QTabBar *tabs() const { return m_tabs; }
     QPushButton *button(const QString &objectName) const;
 
@@ -51,16 +54,22 @@ protected:
     bool savePendingEdits() override { return update(); }
     void discardPendingEdits() override;
     QString shownTable() const override { return tableName(); }
+    RowTableModel *shownModel() const override;
     void reloadTable() override;
 
 private:
     void setButtons(bool browsing);
     void showTab(int bank);
     bool openBank(int bank, bool allColumns);
+    // Shows an open bank's model in the grid, writing nothing.
+    void showModel(int bank, BankTableModel *model, bool allColumns);
+    // Shows a row that an undo or redo changed.
+    void reveal(RowTableModel *model, int row);
     void showPosition();
     // Says why a write failed, on the status line and in a message.
     void notWritten(const QString &what);
 
+    BankTables *m_tables = nullptr;
     BankTableModel *m_model = nullptr;
     QLabel *m_caption;
     QTabBar *m_tabs;

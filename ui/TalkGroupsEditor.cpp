@@ -1,11 +1,13 @@
 #include "ui/TalkGroupsEditor.h"
 
 #include "data/EditorModels.h"
+#include "ui/EditorHistory.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
 
 #include <QAction>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -45,6 +47,7 @@ TalkGroupsEditor::TalkGroupsEditor(const QString &databasePath, MessageFn messag
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setMenuBar(menuBar());
     layout->addWidget(table, 1);
     layout->addWidget(statusBox);
 
@@ -55,6 +58,11 @@ TalkGroupsEditor::~TalkGroupsEditor()
 {
     grid()->setModel(nullptr);
     delete m_model;
+}
+
+RowTableModel *TalkGroupsEditor::shownModel() const
+{
+    return m_model;
 }
 
 bool TalkGroupsEditor::load()
@@ -68,6 +76,11 @@ bool TalkGroupsEditor::load()
         return false;
     }
     grid()->setModel(m_model);
+    watchModel(m_model);
+    history()->setReveal([this](RowTableModel *, int row) {
+        if (row >= 0)
+            placeCursor(row);
+    });
 
     // The columns in the editor's order, each at its width.
     QHeaderView *header = grid()->horizontalHeader();
@@ -122,6 +135,7 @@ bool TalkGroupsEditor::submitRow()
         ++unsaved;
     placeCursor(unsaved < m_model->rowCount() ? unsaved : row);
     warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError()));
+    markTitle();
     return false;
 }
 
@@ -160,10 +174,8 @@ void TalkGroupsEditor::deleteRow()
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    // The one row goes; a change pending in another stays pending.
-    if (m_model->deleteRowNow(row))
-        announceWritten();
-    else
-        warn(tr("The talkgroup was not deleted: %1").arg(m_model->lastError()));
+    // The row is left at once, so it is deleted from the table at once.
+    m_model->removeRows(row, 1);
     placeCursor(row);
+    submitRow();
 }

@@ -33,6 +33,7 @@ protected:
     bool savePendingEdits() override;
     void discardPendingEdits() override;
     QString shownTable() const override { return QStringLiteral("TALKGROUPS"); }
+    RowTableModel *shownModel() const override;
     void reloadTable() override;
 
 private:
