@@ -79,6 +79,12 @@ public:
     qint64 rowId(int row) const { return m_rows.value(row).rowid; }
     qint64 rowKey(int row) const { return m_rows.value(row).key; }
     int rowOfKey(qint64 key) const;
+    // Whether a column takes a value pasted into it, and as what it is stored.
+    virtual bool accepts(int column, const QVariant &value, QVariant *stored) const
+    {
+        *stored = value;
+        return column >= 0 && column < m_columns.size();
+    }
     // Sets a value of the pending row without any check.
     bool setValue(int row, int column, const QVariant &value);
     QVariant value(int row, int column) const;

@@ -1,5 +1,6 @@
 #include "ui/GridEditor.h"
 
+#include "ui/EditorClipboard.h"
 #include "ui/EditorHistory.h"
 #include "ui/GridDelegate.h"
 #include "ui/Prompter.h"
@@ -7,9 +8,11 @@
 #include "data/ChannelDatabase.h"
 #include "data/DataChanges.h"
 #include "data/RowTableModel.h"
+#include "data/TabText.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -53,6 +56,25 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
         action->setShortcutContext(Qt::WindowShortcut);
         m_editMenu->addAction(action);
         connect(action, &QAction::triggered, this, [this] { markTitle(); });
+    }
+    m_editMenu->addSeparator();
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        QKeySequence::StandardKey key;
+        void (GridEditor::*run)();
+    } clip[] = {{"actCut", "Cu&t", QKeySequence::Cut, &GridEditor::cut},
+                {"actCopy", "&Copy", QKeySequence::Copy, &GridEditor::copy},
+                {"actPaste", "&Paste", QKeySequence::Paste, nullptr}};
+    for (const auto &c : clip) {
+        QAction *action = m_editMenu->addAction(tr(c.caption));
+        action->setObjectName(QLatin1String(c.name));
+        action->setShortcut(QKeySequence(c.key));
+        if (c.run)
+            connect(action, &QAction::triggered, this, c.run);
+        else
+            connect(action, &QAction::triggered, this, [this] { paste(QApplication::clipboard()->text()); });
     }
     const qreal dpi = logicalDpiX();
     resize(Twips::toPixels(identity.widthTwips, dpi), Twips::toPixels(identity.heightTwips, dpi));
@@ -210,6 +232,50 @@ void GridEditor::watchModel(RowTableModel *model)
     connect(model, &QAbstractItemModel::rowsInserted, this, &GridEditor::markTitle);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &GridEditor::markTitle);
     connect(model, &QAbstractItemModel::modelReset, this, &GridEditor::markTitle);
+}
+
+void GridEditor::copy()
+{
+    commitOpenCell();
+    const QString text = EditorClipboard::copyText(m_grid);
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void GridEditor::cut()
+{
+    RowTableModel *model = shownModel();
+    if (!model)
+        return;
+    copy();
+    const bool rows = EditorClipboard::wholeRows(m_grid);
+    QModelIndexList cells = m_grid->selectionModel()->selectedIndexes();
+    if (cells.isEmpty() && m_grid->currentIndex().isValid())
+        cells << m_grid->currentIndex();
+    model->beginChange(tr("Cut"));
+    if (rows) {
+        for (const int row : EditorClipboard::selectedRows(m_grid))
+            model->removeRows(row, 1);
+    } else {
+        // A cell that cannot be empty (a channel number, an ID) keeps its value.
+        for (const QModelIndex &cell : std::as_const(cells))
+            EditorClipboard::write(model, cell.row(), {{model->fieldName(cell.column()), QString()}});
+    }
+    model->endChange();
+    m_cursor.reset(model->rowCount(), qBound(0, m_cursor.row(), qMax(0, model->rowCount() - 1)));
+    afterBulkChange();
+}
+
+bool GridEditor::paste(const QString &text)
+{
+    commitOpenCell();
+    const QList<QStringList> lines = TabText::read(text);
+    if (lines.isEmpty() || !shownModel())
+        return false;
+    if (!pasteLines(lines, EditorClipboard::pasteColumns(m_grid)))
+        return false;
+    afterBulkChange();
+    return true;
 }
 
 void GridEditor::setBaseTitle(const QString &title)

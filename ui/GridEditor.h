@@ -43,6 +43,14 @@ public:
     QMenuBar *menuBar() const { return m_menuBar; }
     QMenu *editMenu() const { return m_editMenu; }
 
+    // The selected cells (or whole rows) to the clipboard as tab-separated
+    // text; Cut empties the cells, or deletes the rows.
+    void copy();
+    void cut();
+    // Pastes such text at the current cell; false (after saying why) when
+    // nothing was pasted.
+    bool paste(const QString &text);
+
 protected:
     // Who the editor is: its window's object name and caption, its size in
     // twips, and the name of its own database connection.
@@ -62,6 +70,7 @@ protected:
     ChannelDatabase *database() const { return m_db.get(); }
     // Tells the user something went wrong.
     void warn(const QString &text);
+    const MessageFn &message() const { return m_message; }
     // The status bar: lblStatus and the navigation buttons, which stay hidden.
     QWidget *makeStatusBox();
     // Makes the grid's current row the cursor's, and follows the grid when
@@ -100,6 +109,11 @@ protected:
     // The table shown, and reading it again (the rows as stored now).
     virtual QString shownTable() const = 0;
     virtual RowTableModel *shownModel() const = 0;
+    // Writes checked text into the rows from the current one on; false
+    // (after saying why) when nothing was written.
+    virtual bool pasteLines(const QList<QStringList> &lines, const QList<int> &columns) = 0;
+    // After a cut or a paste: the editor writes now if that is its way.
+    virtual void afterBulkChange() {}
     virtual void reloadTable() = 0;
 
     EditorNavigation::Beep m_beep;

@@ -1,40 +1,24 @@
 #include "ui/ScannerBankEditor.h"
 
 #include "data/BankTables.h"
+#include "ui/BankButtonBar.h"
+#include "ui/BankPaste.h"
 #include "data/EditorModels.h"
 #include "ui/EditorHistory.h"
-#include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
 #include "data/DataChanges.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QMenu>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-struct BarButton
-{
-    const char *name;
-    const char *caption;
-    int left;
-    bool visible;
-};
-
-// Update and Cancel stand where Add and Edit are; only one pair shows at a time.
-const BarButton kBarButtons[] = {
-    {"cmdAdd", "&Add", 59, true},         {"cmdEdit", "&Edit", 1213, true},
-    {"cmdUpdate", "&Update", 59, false},  {"cmdCancel", "&Cancel", 1213, false},
-    {"cmdDelete", "&Delete", 2367, false}, {"cmdRefresh", "&Refresh", 3521, false},
-    {"cmdClose", "&Close", 4675, false},
-};
-
-} // namespace
 
 ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn message, QWidget *parent)
     : GridEditor({"ScannerBank", "BANK01", 10065, 6750, "orvendal-bank-editor"}, databasePath, std::move(message), parent)
@@ -66,17 +50,7 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
             selectBank(index + 1);
     });
 
-    const qreal dpi = logicalDpiX();
-    const int barHeight = qMax(Twips::toPixels(300, dpi), QPushButton().sizeHint().height());
-    auto *buttons = new QWidget(this);
-    buttons->setObjectName(QStringLiteral("picButtons"));
-    buttons->setFixedHeight(barHeight);
-    for (const BarButton &b : kBarButtons) {
-        auto *button = new QPushButton(QLatin1String(b.caption), buttons);
-        button->setObjectName(QLatin1String(b.name));
-        button->setGeometry(Twips::toPixels(b.left, dpi), 0, Twips::toPixels(1095, dpi), barHeight);
-        button->setVisible(b.visible);
-    }
+    auto *buttons = new BankButtonBar(this);
     connect(button(QStringLiteral("cmdAdd")), &QPushButton::clicked, this, &ScannerBankEditor::add);
     connect(button(QStringLiteral("cmdEdit")), &QPushButton::clicked, this, &ScannerBankEditor::edit);
     connect(button(QStringLiteral("cmdUpdate")), &QPushButton::clicked, this, &ScannerBankEditor::update);
@@ -98,6 +72,18 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     layout->addWidget(statusBox);
 
     m_cursor.setMoved([this] { showPosition(); });
+
+    editMenu()->addSeparator();
+    QAction *move = editMenu()->addAction(tr("Move to Channel..."));
+    move->setObjectName(QStringLiteral("actMoveToChannel"));
+    connect(move, &QAction::triggered, this, &ScannerBankEditor::moveToChannel);
+    m_askChannel = [this](int suggested) -> std::optional<int> {
+        bool ok = false;
+        const int channel = QInputDialog::getInt(this, tr("Move to Channel"), tr("First channel of the rows moved:"),
+                                                 suggested, 1, ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank,
+                                                 1, &ok);
+        return ok ? std::optional<int>(channel) : std::nullopt;
+    };
 }
 
 ScannerBankEditor::~ScannerBankEditor()
@@ -361,4 +347,47 @@ void ScannerBankEditor::selectBank(int bank)
     m_caption->setText(caption);
     m_caption->show();
     setBaseTitle(caption);
+}
+
+int ScannerBankEditor::currentChannel() const
+{
+    const int row = m_cursor.row();
+    const int column = m_model ? m_model->fieldIndex(QStringLiteral("CHANNEL")) : -1;
+    bool number = false;
+    const int channel = row >= 0 && column >= 0 ? m_model->value(row, column).toInt(&number) : 0;
+    if (number && ChannelDatabase::bankOfChannel(channel) != 0)
+        return channel;
+    return (m_currentBank - 1) * ChannelDatabase::kChannelsPerBank + 1;
+}
+
+bool ScannerBankEditor::pasteLines(const QList<QStringList> &lines, const QList<int> &columns)
+{
+    return m_model && BankPaste(m_tables, history(), message()).paste(m_model, currentChannel(), lines, columns);
+}
+
+void ScannerBankEditor::afterBulkChange()
+{
+    if (m_model)
+        m_cursor.reset(m_model->rowCount(), qBound(0, m_cursor.row(), qMax(0, m_model->rowCount() - 1)));
+}
+
+bool ScannerBankEditor::moveRows(QList<int> rows, int firstChannel)
+{
+    commitOpenCell();
+    if (!m_model)
+        return false;
+    std::sort(rows.begin(), rows.end());
+    if (!BankPaste(m_tables, history(), message()).move(m_model, rows, firstChannel))
+        return false;
+    afterBulkChange();
+    return true;
+}
+
+void ScannerBankEditor::moveToChannel()
+{
+    const QList<int> rows = EditorClipboard::selectedRows(grid());
+    if (rows.isEmpty() || !m_askChannel)
+        return;
+    if (const std::optional<int> channel = m_askChannel(currentChannel()))
+        moveRows(rows, *channel);
 }

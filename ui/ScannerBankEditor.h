@@ -45,6 +45,15 @@ public:
     // Switches to a bank (1..20), writing the pending edits first.
     void selectBank(int bank);
 
+    // The rows (of the bank shown) go to the channels from firstChannel on,
+    // in any bank; false when nothing moved.
+    bool moveRows(QList<int> rows, int firstChannel);
+    // "Move to Channel...": the selected rows, to a channel the user names.
+    void moveToChannel();
+    // Asks for the first channel of a move; no value when cancelled.
+    using ChannelQuestion = std::function<std::optional<int>(int suggested)>;
+    void setChannelQuestion(ChannelQuestion ask) { m_askChannel = std::move(ask); }
+
 protected:
     // The keys are the grid's alone while a record is being edited.
     bool keysActive() const override { return !m_editMode; }
@@ -55,6 +64,8 @@ protected:
     void discardPendingEdits() override;
     QString shownTable() const override { return tableName(); }
     RowTableModel *shownModel() const override;
+    bool pasteLines(const QList<QStringList> &lines, const QList<int> &columns) override;
+    void afterBulkChange() override;
     void reloadTable() override;
 
 private:
@@ -66,6 +77,8 @@ private:
     // Shows a row that an undo or redo changed.
     void reveal(RowTableModel *model, int row);
     void showPosition();
+    // The channel of the current row, or the bank's first channel.
+    int currentChannel() const;
     // Says why a write failed, on the status line and in a message.
     void notWritten(const QString &what);
 
@@ -74,5 +87,6 @@ private:
     QLabel *m_caption;
     QTabBar *m_tabs;
     int m_currentBank = 1;
+    ChannelQuestion m_askChannel;
     bool m_editMode = false;
 };

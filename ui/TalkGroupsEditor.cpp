@@ -1,6 +1,7 @@
 #include "ui/TalkGroupsEditor.h"
 
 #include "data/EditorModels.h"
+#include "ui/EditorClipboard.h"
 #include "ui/EditorHistory.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
@@ -58,6 +59,29 @@ TalkGroupsEditor::~TalkGroupsEditor()
 {
     grid()->setModel(nullptr);
     delete m_model;
+}
+
+bool TalkGroupsEditor::pasteLines(const QList<QStringList> &lines, const QList<int> &columns)
+{
+    // From the current row down, with new rows past the last.
+    const int first = qMax(0, m_cursor.row());
+    QList<EditorClipboard::Line> checked;
+    const QStringList refused = EditorClipboard::check(
+        m_model, lines, columns, [first](int line) { return tr("row %1").arg(first + line + 1); }, &checked);
+    if (!refused.isEmpty()) {
+        warn(EditorClipboard::refusedText(refused));
+        return false;
+    }
+    m_model->beginChange(tr("Paste"));
+    for (int line = 0; line < checked.size(); ++line) {
+        const int row = first + line;
+        if (row >= m_model->rowCount())
+            m_model->insertRows(m_model->rowCount(), 1);
+        EditorClipboard::write(m_model, row, checked.at(line));
+    }
+    m_model->endChange();
+    placeCursor(first);
+    return true;
 }
 
 RowTableModel *TalkGroupsEditor::shownModel() const

@@ -1,0 +1,200 @@
+// The editors as a spreadsheet: an undo history that gives the table back
+// exactly, tab-separated cells to and from the clipboard, checked before
+// anything is written, and blocks of channels moved across banks.
+
+#include "EditorRig.h"
+#include "data/BankTables.h"
+#include "data/DataChanges.h"
+#include "data/EditorModels.h"
+#include "data/TabText.h"
+#include "ui/EditorHistory.h"
+#include "ui/ScannerBankEditor.h"
+#include "ui/TalkGroupsEditor.h"
+
+#include <QUndoStack>
+
+namespace {
+
+// Every row of a table, each value with its type, in the table's order.
+QString dump(Db &t, const QString &table)
+{
+    QSqlQuery q(t.db.database());
+    q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY CHANNEL, rowid").arg(table));
+    QString out;
+    while (q.next()) {
+        for (int c = 0; c < q.record().count(); ++c)
+            out += q.value(c).isNull() ? QStringLiteral("NULL|") : q.value(c).typeName() + (':' + q.value(c).toString()) + '|';
+        out += '\n';
+    }
+    return out;
+}
+
+void fill(Db &t)
+{
+    t.exec(QStringLiteral("INSERT INTO BANK01 (CHANNEL, FREQUENCY, sFREQ, TRUNKED, COMPANY_NAME, NOTES) VALUES "
+                          "(1, 151.0, '151.0000', 0, 'A', 'n1'), (2, 152.0, '152.0000', 1, 'B', NULL), "
+                          "(3, 153.0, '153.0000', 0, 'C', 'n3'), (50, 160.0, '160.0000', 0, 'Last', NULL)"));
+    t.exec(QStringLiteral("INSERT INTO BANK02 (CHANNEL, FREQUENCY, sFREQ, COMPANY_NAME) VALUES (52, 162.5, '162.5000', 'Z')"));
+}
+
+// Answers every question with OK or Cancel, and keeps what was said.
+MessageFn answering(QStringList *said, const bool *ok)
+{
+    return [said, ok](MessageKind kind, const QString &, const QString &text) {
+        *said << text;
+        return kind == MessageKind::OkCancel ? *ok : true;
+    };
+}
+
+void currentCell(ScannerBankEditor &editor, int row, const QString &column)
+{
+    editor.grid()->setCurrentIndex(editor.model()->index(row, editor.model()->fieldIndex(column)));
+}
+
+} // namespace
+
+class TestEditorHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void tabText();
+    void undoGivesBackTheTable();
+    void pasteChecksEveryCell();
+    void moveAcrossBanks();
+};
+
+void TestEditorHistory::tabText()
+{
+    // As a spreadsheet writes a block: quoted cells hold tabs, line breaks and quotes.
+    const QString sheet = QStringLiteral("a\t\"b\tc\"\r\n\"line1\nline2\"\t\"say \"\"hi\"\"\"\r\n\t\n");
+    const QList<QStringList> rows = TabText::read(sheet);
+    QCOMPARE(rows, (QList<QStringList>{{"a", "b\tc"}, {"line1\nline2", "say \"hi\""}, {"", ""}}));
+    QCOMPARE(TabText::read(TabText::write(rows)), rows);
+    QCOMPARE(TabText::read(QStringLiteral("x")), (QList<QStringList>{{"x"}}));
+}
+
+void TestEditorHistory::undoGivesBackTheTable()
+{
+    Db t;
+    fill(t);
+    const QString original = dump(t, QStringLiteral("BANK01")) + dump(t, QStringLiteral("BANK02"));
+    QStringList said;
+    bool ok = true;
+    ScannerBankEditor editor(t.path, answering(&said, &ok));
+    QVERIFY(editor.load());
+    editor.show();
+    BankTableModel *m = editor.model();
+    QUndoStack *stack = editor.history()->stack();
+
+    QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("NOTES"))), QStringLiteral("edited")));
+    QCOMPARE(editor.windowTitle(), QStringLiteral("BANK01*"));
+    currentCell(editor, 1, QStringLiteral("FREQUENCY"));
+    editor.cursor().moveTo(1);
+    QVERIFY(editor.paste(QStringLiteral("155.5\t1\n156.25\t0\n")));
+    editor.cursor().moveTo(2);
+    editor.remove();
+    QVERIFY(editor.moveRows({0}, 51)); // into bank 2
+    QVERIFY(editor.paste(QStringLiteral("157\n"))); // FREQUENCY of channel 1, emptied by the move
+    QCOMPARE(stack->count(), 5);
+    QVERIFY(editor.update());
+    const QString changed = dump(t, QStringLiteral("BANK01")) + dump(t, QStringLiteral("BANK02"));
+    QVERIFY(changed != original);
+    QCOMPARE(editor.windowTitle(), QStringLiteral("BANK01"));
+
+    // Back step by step, written, then forward again: the table as it was each time.
+    while (stack->canUndo())
+        stack->undo();
+    QVERIFY(editor.windowTitle().endsWith(QLatin1Char('*')));
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")) + dump(t, QStringLiteral("BANK02")), original);
+    while (stack->canRedo())
+        stack->redo();
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")) + dump(t, QStringLiteral("BANK02")), changed);
+
+    // An import into the bank shown is a step too; Discard drops what the
+    // history left pending.
+    editor.selectBank(1);
+    const QString imported = dump(t, QStringLiteral("BANK01"));
+    t.exec(QStringLiteral("UPDATE BANK01 SET NOTES = 'imported' WHERE CHANNEL = 2"));
+    DataChanges::announce({QStringLiteral("BANK01")});
+    QTRY_COMPARE(editor.model()->data(editor.model()->index(BankTables::rowOfChannel(editor.model(), 2),
+                                                            m->fieldIndex(QStringLiteral("NOTES")))).toString(),
+                 QStringLiteral("imported"));
+    stack->undo();
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")), imported);
+}
+
+void TestEditorHistory::pasteChecksEveryCell()
+{
+    Db t;
+    fill(t);
+    const QString original = dump(t, QStringLiteral("BANK01"));
+    QStringList said;
+    bool ok = false;
+    ScannerBankEditor editor(t.path, answering(&said, &ok));
+    QVERIFY(editor.load());
+    currentCell(editor, 0, QStringLiteral("FREQUENCY"));
+    // Two bad cells among good ones: both named, nothing written.
+    QVERIFY(!editor.paste(QStringLiteral("151.5\t1\tWest\n9999999\tmaybe\tEast\n152.5\t0\tNorth\n")));
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().contains(QLatin1String("line 2 (channel 2), FREQUENCY: \"9999999\""))
+                 && said.first().contains(QLatin1String("line 2 (channel 2), TRUNKED: \"maybe\"")),
+             qPrintable(said.first()));
+    QVERIFY(!editor.tables()->isDirty());
+    QCOMPARE(editor.history()->stack()->count(), 0);
+
+    // More lines than the bank holds from channel 49: asked; Cancel stops at channel 50.
+    said.clear();
+    QVERIFY(editor.paste(QStringLiteral("149\n150\n151\n152\n")));
+    QCOMPARE(said.size(), 0); // from channel 1: fits
+    editor.cursor().moveLast(); // channel 50
+    currentCell(editor, editor.cursor().row(), QStringLiteral("FREQUENCY"));
+    QVERIFY(editor.paste(QStringLiteral("170\n171\n")));
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().contains(QLatin1String("bank 1 ends at channel 50")), qPrintable(said.first()));
+    QVERIFY(editor.update());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 50 AND sFREQ = '170.0000'")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 4 AND sFREQ = '152.0000'")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL = 51")), 0);
+    QVERIFY(original != dump(t, QStringLiteral("BANK01")));
+
+    // The talkgroup editor checks with its rules too; quoted cells keep their tabs.
+    TalkGroupsEditor groups(t.path, t.message());
+    QVERIFY(groups.load());
+    QVERIFY(!groups.paste(QStringLiteral("100\tTown\tnotes\tFire\t25:99\n")));
+    QVERIFY2(t.messages.last().contains(QLatin1String("TIME: \"25:99\"")), qPrintable(t.messages.last()));
+    QVERIFY(groups.paste(QStringLiteral("100\t\"Town\twith tab\"\n200\tCity\n")));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '100' AND CITY = 'Town\twith tab'")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 2);
+}
+
+void TestEditorHistory::moveAcrossBanks()
+{
+    Db t;
+    fill(t);
+    QStringList said;
+    bool ok = true;
+    ScannerBankEditor editor(t.path, answering(&said, &ok));
+    QVERIFY(editor.load());
+    // Channels 2 and 3 to 50 and 51: channel 50 holds data, 51 is in bank 2.
+    // Asked both; Cancel to both moves nothing.
+    ok = false;
+    QVERIFY(!editor.moveRows({1, 2}, 50));
+    QCOMPARE(said.size(), 2);
+    QVERIFY(!editor.tables()->isDirty());
+    said.clear();
+    ok = true;
+    QVERIFY(editor.moveRows({1, 2}, 50));
+    QCOMPARE(said.size(), 2);
+    QVERIFY2(said.at(1).contains(QLatin1String("50")), qPrintable(said.at(1)));
+    QVERIFY(editor.update());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 50 AND COMPANY_NAME = 'B' AND TRUNKED = 1")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL = 51 AND COMPANY_NAME = 'C' AND NOTES = 'n3'")), 1);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL IN (2, 3) AND FREQUENCY = 0 AND sFREQ = '000.000' AND COMPANY_NAME IS NULL")), 2);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME = 'Last'")), 0);
+}
+
+QTEST_MAIN(TestEditorHistory)
+#include "tst_editorhistory.moc"
