@@ -11,6 +11,9 @@
 #include "ui/ScannerBankEditor.h"
 #include "ui/TalkGroupsEditor.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QTabBar>
 #include <QUndoStack>
 
 namespace {
@@ -48,7 +51,7 @@ MessageFn answering(QStringList *said, const bool *ok)
 
 void currentCell(ScannerBankEditor &editor, int row, const QString &column)
 {
-    editor.grid()->setCurrentIndex(editor.model()->index(row, editor.model()->fieldIndex(column)));
+    editor.grid()->setCurrentIndex(gridIndex(editor.grid(), editor.model()->index(row, editor.model()->fieldIndex(column))));
 }
 
 } // namespace
@@ -61,6 +64,7 @@ private slots:
     void undoGivesBackTheTable();
     void pasteChecksEveryCell();
     void moveAcrossBanks();
+    void findAndSort();
 };
 
 void TestEditorHistory::tabText()
@@ -194,6 +198,56 @@ void TestEditorHistory::moveAcrossBanks()
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL = 51 AND COMPANY_NAME = 'C' AND NOTES = 'n3'")), 1);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL IN (2, 3) AND FREQUENCY = 0 AND sFREQ = '000.000' AND COMPANY_NAME IS NULL")), 2);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME = 'Last'")), 0);
+}
+
+void TestEditorHistory::findAndSort()
+{
+    Db t;
+    fill(t);
+    t.exec(QStringLiteral("INSERT INTO BANK07 (CHANNEL, FREQUENCY, sFREQ, COMPANY_NAME) VALUES "
+                          "(301, 0, '000.000', NULL), (310, 155.0, '155.0000', 'Harbor Patrol')"));
+    t.exec(QStringLiteral("INSERT INTO BANK15 (CHANNEL, FREQUENCY, sFREQ, NOTES) VALUES (720, 460.125, '460.1250', 'x')"));
+    ScannerBankEditor editor(t.path, t.message());
+    QVERIFY(editor.load());
+    editor.show();
+
+    // Any text column, then by frequency; the bank, its tab, the row and the cell.
+    QVERIFY(editor.find({QStringLiteral("harbor"), QString()}));
+    QCOMPARE(editor.currentBank(), 7);
+    QCOMPARE(editor.tabs()->currentIndex(), 6);
+    QCOMPARE(editor.cursor().row(), 1);
+    const QModelIndex found = editor.grid()->currentIndex();
+    QCOMPARE(found.row(), 1);
+    QCOMPARE(found.data().toString(), QStringLiteral("Harbor Patrol"));
+    QVERIFY(editor.find({QStringLiteral("460.125"), QStringLiteral("FREQUENCY")}));
+    QCOMPARE(editor.currentBank(), 15);
+    QCOMPARE(editor.model()->value(editor.cursor().row(), 0).toInt(), 720);
+    // Round past bank 20 to bank 1; nothing found stays put.
+    QVERIFY(editor.find({QStringLiteral("Last"), QStringLiteral("COMPANY_NAME")}));
+    QCOMPARE(editor.currentBank(), 1);
+    QCOMPARE(editor.cursor().row(), 3);
+    QVERIFY(!editor.find({QStringLiteral("nowhere"), QString()}));
+    QCOMPARE(editor.currentBank(), 1);
+
+    // A header click sorts the grid only; edits there land on the right row.
+    const QString stored = dump(t, QStringLiteral("BANK01"));
+    BankTableModel *m = editor.model();
+    const int company = m->fieldIndex(QStringLiteral("COMPANY_NAME"));
+    editor.grid()->sortByColumn(company, Qt::DescendingOrder);
+    QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("Last"));
+    QCOMPARE(m->value(0, company).toString(), QStringLiteral("A"));
+    QVERIFY(editor.grid()->model()->setData(editor.grid()->model()->index(0, company), QStringLiteral("Final")));
+    editor.grid()->selectRow(0);
+    editor.copy();
+    QVERIFY(QApplication::clipboard()->text().startsWith(QLatin1String("50\t")));
+    QVERIFY(editor.update());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 50 AND COMPANY_NAME = 'Final'")), 1);
+    QCOMPARE(m->value(0, 0).toInt(), 1);
+    QString expected = stored;
+    expected.replace(QLatin1String("QString:Last|"), QLatin1String("QString:Final|"));
+    QCOMPARE(dump(t, QStringLiteral("BANK01")), expected);
+    editor.sortByChannel();
+    QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("A"));
 }
 
 QTEST_MAIN(TestEditorHistory)

@@ -3,6 +3,7 @@
 #include "data/RowTableModel.h"
 #include "data/TabText.h"
 
+#include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
@@ -43,6 +44,18 @@ bool EditorClipboard::wholeRows(const QTableView *grid)
 
 QList<int> EditorClipboard::selectedRows(const QTableView *grid)
 {
+    const auto *proxy = qobject_cast<const QAbstractProxyModel *>(grid->model());
+    QList<int> rows;
+    for (const int row : gridRows(grid)) {
+        const QModelIndex index = grid->model()->index(row, 0);
+        rows << (proxy ? proxy->mapToSource(index).row() : row);
+    }
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    return rows;
+}
+
+QList<int> EditorClipboard::gridRows(const QTableView *grid)
+{
     QList<int> rows;
     if (const QItemSelectionModel *selection = grid->selectionModel()) {
         for (const QModelIndex &index : selection->selectedIndexes()) {
@@ -52,7 +65,7 @@ QList<int> EditorClipboard::selectedRows(const QTableView *grid)
     }
     if (rows.isEmpty() && grid->currentIndex().isValid())
         rows << grid->currentIndex().row();
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    std::sort(rows.begin(), rows.end());
     return rows;
 }
 
@@ -76,8 +89,7 @@ QString EditorClipboard::copyText(const QTableView *grid)
                 columns << logical;
         }
     }
-    QList<int> rows = selectedRows(grid);
-    std::reverse(rows.begin(), rows.end());
+    const QList<int> rows = gridRows(grid);
     QList<QStringList> block;
     for (const int row : std::as_const(rows)) {
         QStringList line;

@@ -27,8 +27,10 @@ public:
     static QString copyText(const QTableView *grid);
     // Whether the selection is made of whole rows only.
     static bool wholeRows(const QTableView *grid);
-    // The rows the selection touches, from the last.
+    // The rows of the model the selection touches, from the last.
     static QList<int> selectedRows(const QTableView *grid);
+    // The grid's own rows the selection touches, in the order shown.
+    static QList<int> gridRows(const QTableView *grid);
     // The columns a paste fills, in the order shown: from the current one
     // on, or all for whole rows selected.
     static QList<int> pasteColumns(const QTableView *grid);

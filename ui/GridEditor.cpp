@@ -5,6 +5,7 @@
 #include "ui/GridDelegate.h"
 #include "ui/Prompter.h"
 #include "ui/Twips.h"
+#include "ui/WholeValueDialog.h"
 #include "data/ChannelDatabase.h"
 #include "data/DataChanges.h"
 #include "data/RowTableModel.h"
@@ -14,24 +15,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-// Values longer than this are shown unwrapped when edited whole.
-constexpr int kWrapChars = 100000;
-} // namespace
 
 GridEditor::GridEditor(const Identity &identity, const QString &databasePath, MessageFn message, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -42,6 +37,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     , m_askPending(Prompter::pendingEditsBox(this))
     , m_grid(new QTableView(this))
     , m_delegate(new GridDelegate(m_grid))
+    , m_sorted(new QSortFilterProxyModel(this))
     , m_history(new EditorHistory(this))
     , m_menuBar(new QMenuBar(this))
     , m_editMenu(m_menuBar->addMenu(tr("&Edit")))
@@ -84,6 +80,17 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setItemDelegate(m_delegate);
+    // A click on a column's header sorts the grid, not the table.
+    m_sorted->setDynamicSortFilter(false);
+    m_grid->setModel(m_sorted);
+    m_grid->setSortingEnabled(true);
+    sortByStoredOrder();
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                const int row = m_sorted->mapToSource(current).row();
+                if (!m_syncing && current.isValid() && row != m_cursor.row())
+                    m_cursor.moveTo(row);
+            });
     // Long texts are shown cut; the whole of one is edited on request.
     m_grid->setWordWrap(false);
     m_grid->setTextElideMode(Qt::ElideRight);
@@ -107,7 +114,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
 GridEditor::~GridEditor()
 {
     // The grid lets go of its model before the connection closes.
-    m_grid->setModel(nullptr);
+    m_sorted->setSourceModel(nullptr);
 }
 
 bool GridEditor::openDatabase()
@@ -155,23 +162,32 @@ QWidget *GridEditor::makeStatusBox()
     return box;
 }
 
-void GridEditor::followGrid()
+void GridEditor::setShownModel(RowTableModel *model)
 {
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (!m_syncing && current.isValid() && current.row() != m_cursor.row())
-                    m_cursor.moveTo(current.row());
-            });
+    m_sorted->setSourceModel(model);
+}
+
+QModelIndex GridEditor::gridIndex(const QModelIndex &index) const
+{
+    return m_sorted->mapFromSource(index);
+}
+
+void GridEditor::sortByStoredOrder()
+{
+    commitOpenCell();
+    m_grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_sorted->sort(-1);
+    syncGridToCursor();
 }
 
 void GridEditor::syncGridToCursor()
 {
     const int row = m_cursor.row();
-    if (row < 0 || !m_grid->model())
+    if (row < 0 || !m_sorted->sourceModel())
         return;
     m_syncing = true;
     const int column = qMax(0, m_grid->currentIndex().column());
-    m_grid->setCurrentIndex(m_grid->model()->index(row, column));
+    m_grid->setCurrentIndex(gridIndex(m_sorted->sourceModel()->index(row, column)));
     m_syncing = false;
 }
 
@@ -182,7 +198,7 @@ void GridEditor::appendRow(RowTableModel *model, const QString &firstColumn)
         return;
     m_cursor.reset(model->rowCount(), row);
     m_grid->setFocus();
-    m_grid->edit(model->index(row, model->fieldIndex(firstColumn)));
+    m_grid->edit(gridIndex(model->index(row, model->fieldIndex(firstColumn))));
 }
 
 void GridEditor::closeEvent(QCloseEvent *event)
@@ -259,7 +275,7 @@ void GridEditor::cut()
     } else {
         // A cell that cannot be empty (a channel number, an ID) keeps its value.
         for (const QModelIndex &cell : std::as_const(cells))
-            EditorClipboard::write(model, cell.row(), {{model->fieldName(cell.column()), QString()}});
+            EditorClipboard::write(model, m_sorted->mapToSource(cell).row(), {{model->fieldName(cell.column()), QString()}});
     }
     model->endChange();
     m_cursor.reset(model->rowCount(), qBound(0, m_cursor.row(), qMax(0, model->rowCount() - 1)));
@@ -326,31 +342,13 @@ void GridEditor::takeOutsideChange()
 
 void GridEditor::editWholeValue(const QModelIndex &index)
 {
-    QAbstractItemModel *model = m_grid->model();
-    if (!index.isValid() || !model || index.model() != model)
+    const QModelIndex cell = index.model() == m_sorted->sourceModel() ? m_sorted->mapFromSource(index) : index;
+    if (!cell.isValid() || cell.model() != m_sorted)
         return;
     commitOpenCell();
-    const QPersistentModelIndex cell(index);
-    auto *dialog = new QDialog(this);
-    dialog->setObjectName(QStringLiteral("WholeValueDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(model->headerData(index.column(), Qt::Horizontal).toString());
-    auto *text = new QPlainTextEdit(dialog);
-    text->setObjectName(QStringLiteral("wholeValue"));
-    const QString original = index.data(Qt::EditRole).toString();
-    // Wrapping a very long line costs far more than showing it unwrapped.
-    if (original.size() > kWrapChars)
-        text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setPlainText(original);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    auto *layout = new QVBoxLayout(dialog);
-    layout->addWidget(text);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    connect(dialog, &QDialog::accepted, this, [this, cell, text, original] {
-        const QString typed = text->toPlainText();
-        if (cell.isValid() && typed != original && !m_grid->model()->setData(cell, typed) && m_status)
+    auto *dialog = new WholeValueDialog(cell, this);
+    connect(dialog, &WholeValueDialog::refused, this, [this] {
+        if (m_status)
             m_status->setText(tr("The value was not taken."));
     });
     dialog->resize(size() * 3 / 4);

@@ -15,6 +15,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class RowTableModel;
+class QSortFilterProxyModel;
 class QTableView;
 
 // What the two grid editors share: a connection of their own to the channel
@@ -42,6 +43,9 @@ public:
     // The window's menu bar; its Edit menu.
     QMenuBar *menuBar() const { return m_menuBar; }
     QMenu *editMenu() const { return m_editMenu; }
+    // The rows in the table's own order again, after a header click sorted
+    // the grid (the grid alone: the table keeps its order).
+    void sortByStoredOrder();
 
     // The selected cells (or whole rows) to the clipboard as tab-separated
     // text; Cut empties the cells, or deletes the rows.
@@ -73,9 +77,11 @@ protected:
     const MessageFn &message() const { return m_message; }
     // The status bar: lblStatus and the navigation buttons, which stay hidden.
     QWidget *makeStatusBox();
-    // Makes the grid's current row the cursor's, and follows the grid when
-    // the user picks a row there.
-    void followGrid();
+    // The model the grid shows; the grid's own index of one of its cells.
+    void setShownModel(RowTableModel *model);
+    QModelIndex gridIndex(const QModelIndex &index) const;
+    // Makes the grid's current row the cursor's (the grid's current row
+    // becomes the cursor's whenever the user picks one).
     void syncGridToCursor();
     // A new row at the end of the model, current, with its first cell to type in.
     void appendRow(RowTableModel *model, const QString &firstColumn);
@@ -131,6 +137,7 @@ private:
     std::unique_ptr<ChannelDatabase> m_db;
     QTableView *m_grid;
     GridDelegate *m_delegate;
+    QSortFilterProxyModel *m_sorted;
     QLabel *m_status = nullptr;
     EditorHistory *m_history;
     QMenuBar *m_menuBar;

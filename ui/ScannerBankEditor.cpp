@@ -2,6 +2,7 @@
 
 #include "data/BankTables.h"
 #include "ui/BankButtonBar.h"
+#include "ui/BankEditMenu.h"
 #include "ui/BankPaste.h"
 #include "data/EditorModels.h"
 #include "ui/EditorHistory.h"
@@ -11,8 +12,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
-#include <QInputDialog>
-#include <QMenu>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -73,22 +72,12 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
 
     m_cursor.setMoved([this] { showPosition(); });
 
-    editMenu()->addSeparator();
-    QAction *move = editMenu()->addAction(tr("Move to Channel..."));
-    move->setObjectName(QStringLiteral("actMoveToChannel"));
-    connect(move, &QAction::triggered, this, &ScannerBankEditor::moveToChannel);
-    m_askChannel = [this](int suggested) -> std::optional<int> {
-        bool ok = false;
-        const int channel = QInputDialog::getInt(this, tr("Move to Channel"), tr("First channel of the rows moved:"),
-                                                 suggested, 1, ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank,
-                                                 1, &ok);
-        return ok ? std::optional<int>(channel) : std::nullopt;
-    };
+    m_menu = new BankEditMenu(this);
 }
 
 ScannerBankEditor::~ScannerBankEditor()
 {
-    grid()->setModel(nullptr);
+    setShownModel(nullptr);
     m_model = nullptr;
     delete m_tables; // before the connection closes
 }
@@ -149,12 +138,11 @@ bool ScannerBankEditor::openBank(int bank, bool allColumns)
 
 void ScannerBankEditor::showModel(int bank, BankTableModel *model, bool allColumns)
 {
-    grid()->setModel(model);
+    setShownModel(model);
     m_model = model;
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
         grid()->setColumnHidden(c, !allColumns && c == sFreq);
-    followGrid();
     m_currentBank = bank;
     m_cursor.reset(model->rowCount());
 }
@@ -383,11 +371,30 @@ bool ScannerBankEditor::moveRows(QList<int> rows, int firstChannel)
     return true;
 }
 
-void ScannerBankEditor::moveToChannel()
+QList<int> ScannerBankEditor::selectedRows() const
 {
-    const QList<int> rows = EditorClipboard::selectedRows(grid());
-    if (rows.isEmpty() || !m_askChannel)
-        return;
-    if (const std::optional<int> channel = m_askChannel(currentChannel()))
-        moveRows(rows, *channel);
+    QList<int> rows = EditorClipboard::selectedRows(grid());
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+void ScannerBankEditor::sortByChannel()
+{
+    sortByStoredOrder();
+}
+
+bool ScannerBankEditor::find(const RowFinder::Query &query)
+{
+    commitOpenCell();
+    QList<const RowTableModel *> banks;
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
+        QString error;
+        banks << m_tables->bank(bank, &error); // a bank that cannot be read is passed over
+    }
+    const std::optional<RowFinder::Hit> hit = RowFinder::find(banks, query, m_currentBank - 1, m_cursor.row());
+    if (!hit)
+        return false;
+    reveal(const_cast<RowTableModel *>(banks.at(hit->model)), hit->row);
+    grid()->setCurrentIndex(gridIndex(m_model->index(hit->row, hit->column)));
+    return true;
 }

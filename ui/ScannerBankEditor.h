@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ui/GridEditor.h"
+#include "data/RowFinder.h"
 
+class BankEditMenu;
 class BankTableModel;
 class BankTables;
 class QLabel;
@@ -48,11 +50,16 @@ public:
     // The rows (of the bank shown) go to the channels from firstChannel on,
     // in any bank; false when nothing moved.
     bool moveRows(QList<int> rows, int firstChannel);
-    // "Move to Channel...": the selected rows, to a channel the user names.
-    void moveToChannel();
-    // Asks for the first channel of a move; no value when cancelled.
-    using ChannelQuestion = std::function<std::optional<int>(int suggested)>;
-    void setChannelQuestion(ChannelQuestion ask) { m_askChannel = std::move(ask); }
+    // The rows the grid's selection touches (the stored rows, in order).
+    QList<int> selectedRows() const;
+    // The channel of the current row, or the bank's first channel.
+    int currentChannel() const;
+    // Goes to the next row, in any bank, that the query finds; false when
+    // there is none.
+    bool find(const RowFinder::Query &query);
+    // The grid in the stored order again, after a header click sorted it.
+    void sortByChannel();
+    BankEditMenu *menu() const { return m_menu; }
 
 protected:
     // The keys are the grid's alone while a record is being edited.
@@ -77,8 +84,6 @@ private:
     // Shows a row that an undo or redo changed.
     void reveal(RowTableModel *model, int row);
     void showPosition();
-    // The channel of the current row, or the bank's first channel.
-    int currentChannel() const;
     // Says why a write failed, on the status line and in a message.
     void notWritten(const QString &what);
 
@@ -87,6 +92,6 @@ private:
     QLabel *m_caption;
     QTabBar *m_tabs;
     int m_currentBank = 1;
-    ChannelQuestion m_askChannel;
+    BankEditMenu *m_menu;
     bool m_editMode = false;
 };

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -43,6 +44,9 @@ TalkGroupsEditor::TalkGroupsEditor(const QString &databasePath, MessageFn messag
     connect(remove, &QAction::triggered, this, &TalkGroupsEditor::deleteRow);
     table->addAction(add);
     table->addAction(remove);
+    QAction *sort = editMenu()->addAction(tr("Sort by ID"));
+    sort->setObjectName(QStringLiteral("actSortById"));
+    connect(sort, &QAction::triggered, this, &GridEditor::sortByStoredOrder);
 
     QWidget *statusBox = makeStatusBox();
 
@@ -57,7 +61,7 @@ TalkGroupsEditor::TalkGroupsEditor(const QString &databasePath, MessageFn messag
 
 TalkGroupsEditor::~TalkGroupsEditor()
 {
-    grid()->setModel(nullptr);
+    setShownModel(nullptr);
     delete m_model;
 }
 
@@ -99,7 +103,7 @@ bool TalkGroupsEditor::load()
         warn(tr("The talkgroup table could not be opened:\n%1").arg(m_model->lastError()));
         return false;
     }
-    grid()->setModel(m_model);
+    setShownModel(m_model);
     watchModel(m_model);
     history()->setReveal([this](RowTableModel *, int row) {
         if (row >= 0)
@@ -122,7 +126,6 @@ bool TalkGroupsEditor::load()
                 if (previous.isValid() && current.row() != previous.row() && m_model->isDirty())
                     QMetaObject::invokeMethod(this, [this] { submitRow(); }, Qt::QueuedConnection);
             });
-    followGrid();
     m_cursor.reset(m_model->rowCount());
     return true;
 }
