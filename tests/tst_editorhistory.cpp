@@ -105,6 +105,20 @@ void TestEditorHistory::undoGivesBackTheTable()
     QVERIFY(changed != original);
     QCOMPARE(editor.windowTitle(), QStringLiteral("BANK01"));
 
+    // The keys: Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z to redo.
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    key(editor.grid(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(stack->index(), 4);
+    QVERIFY(editor.windowTitle().endsWith(QLatin1Char('*')));
+    key(editor.grid(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(stack->index(), 5);
+    key(editor.grid(), Qt::Key_Z, Qt::ControlModifier);
+    key(editor.grid(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(stack->index(), 5);
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")) + dump(t, QStringLiteral("BANK02")), changed);
+
     // Back step by step, written, then forward again: the table as it was each time.
     while (stack->canUndo())
         stack->undo();
@@ -237,9 +251,10 @@ void TestEditorHistory::findAndSort()
     QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("Last"));
     QCOMPARE(m->value(0, company).toString(), QStringLiteral("A"));
     QVERIFY(editor.grid()->model()->setData(editor.grid()->model()->index(0, company), QStringLiteral("Final")));
-    editor.grid()->selectRow(0);
+    editor.grid()->selectionModel()->select(editor.grid()->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     editor.copy();
-    QVERIFY(QApplication::clipboard()->text().startsWith(QLatin1String("50\t")));
+    QVERIFY2(QApplication::clipboard()->text().startsWith(QLatin1String("50\t")), qPrintable(QApplication::clipboard()->text()));
     QVERIFY(editor.update());
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 50 AND COMPANY_NAME = 'Final'")), 1);
     QCOMPARE(m->value(0, 0).toInt(), 1);

@@ -40,7 +40,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     , m_sorted(new QSortFilterProxyModel(this))
     , m_history(new EditorHistory(this))
     , m_menuBar(new QMenuBar(this))
-    , m_editMenu(m_menuBar->addMenu(tr("&Edit")))
+    , m_editMenu(m_menuBar->addMenu(tr("Ed&it")))
 {
     setObjectName(QLatin1String(identity.objectName));
     m_baseTitle = QLatin1String(identity.caption);
@@ -67,6 +67,7 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
         QAction *action = m_editMenu->addAction(tr(c.caption));
         action->setObjectName(QLatin1String(c.name));
         action->setShortcut(QKeySequence(c.key));
+        m_grid->addAction(action); // in the grid's context menu too
         if (c.run)
             connect(action, &QAction::triggered, this, c.run);
         else
