@@ -13,16 +13,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QPointer>
 #include <QTabBar>
 #include <QUndoStack>
 
 namespace {
 
 // Every row of a table, each value with its type, in the table's order.
-QString dump(Db &t, const QString &table)
+QString dump(Db &t, const QString &table, const QString &order = QStringLiteral("CHANNEL"))
 {
     QSqlQuery q(t.db.database());
-    q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY CHANNEL, rowid").arg(table));
+    q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2, rowid").arg(table, order));
     QString out;
     while (q.next()) {
         for (int c = 0; c < q.record().count(); ++c)
@@ -65,6 +66,7 @@ private slots:
     void pasteChecksEveryCell();
     void moveAcrossBanks();
     void findAndSort();
+    void talkgroupHistory();
 };
 
 void TestEditorHistory::tabText()
@@ -263,6 +265,48 @@ void TestEditorHistory::findAndSort()
     QCOMPARE(dump(t, QStringLiteral("BANK01")), expected);
     editor.sortByChannel();
     QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("A"));
+}
+
+void TestEditorHistory::talkgroupHistory()
+{
+    Db t;
+    t.exec(QStringLiteral("INSERT INTO TALKGROUPS (ID, CITY, NOTES) VALUES ('100', 'Town', 'a	b'), ('200', 'City', NULL)"));
+    const QString stored = dump(t, QStringLiteral("TALKGROUPS"), QStringLiteral("ID"));
+    int asked = 0;
+    auto *editor = new TalkGroupsEditor(t.path, t.message());
+    QPointer<TalkGroupsEditor> guard(editor);
+    editor->setPendingEditsQuestion([&asked](const QString &, const QString &) {
+        ++asked;
+        return PendingAnswer::Discard;
+    });
+    QVERIFY(editor->load());
+    editor->show();
+    QUndoStack *stack = editor->history()->stack();
+
+    // A whole row cut: copied in the order shown, and deleted at once (the
+    // row is left); undone, it is back and written again.
+    editor->grid()->selectionModel()->select(editor->grid()->model()->index(0, 0),
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    editor->cut();
+    QVERIFY2(QApplication::clipboard()->text().startsWith(QLatin1String("100\tTown\t\"a\tb\"\t")),
+             qPrintable(QApplication::clipboard()->text()));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS")), 1);
+    stack->undo();
+    QCOMPARE(editor->windowTitle(), QStringLiteral("TALKGROUPS*"));
+    QVERIFY(editor->submitRow());
+    QCOMPARE(dump(t, QStringLiteral("TALKGROUPS"), QStringLiteral("ID")), stored);
+    QCOMPARE(editor->windowTitle(), QStringLiteral("TALKGROUPS"));
+
+    // An undo not yet written is dropped by a Discard at close.
+    TalkgroupTableModel *m = editor->model();
+    QVERIFY(m->setData(m->index(0, m->fieldIndex(QStringLiteral("CITY"))), QStringLiteral("Changed")));
+    QVERIFY(editor->submitRow());
+    stack->undo();
+    QVERIFY(m->isDirty());
+    editor->close();
+    QCOMPARE(asked, 1);
+    QTRY_VERIFY(!guard);
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM TALKGROUPS WHERE ID = '100' AND CITY = 'Changed'")), 1);
 }
 
 QTEST_MAIN(TestEditorHistory)
