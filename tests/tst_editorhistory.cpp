@@ -260,6 +260,7 @@ void TestEditorHistory::findAndSort()
     QVERIFY(editor.update());
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 50 AND COMPANY_NAME = 'Final'")), 1);
     QCOMPARE(m->value(0, 0).toInt(), 1);
+    QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("Final")); // still sorted
     QString expected = stored;
     expected.replace(QLatin1String("QString:Last|"), QLatin1String("QString:Final|"));
     QCOMPARE(dump(t, QStringLiteral("BANK01")), expected);

@@ -86,6 +86,12 @@ GridEditor::GridEditor(const Identity &identity, const QString &databasePath, Me
     m_grid->setModel(m_sorted);
     m_grid->setSortingEnabled(true);
     sortByStoredOrder();
+    // Rows read again (after an Update, say) are shown sorted as before.
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] {
+        const QHeaderView *header = m_grid->horizontalHeader();
+        if (header->sortIndicatorSection() >= 0)
+            m_sorted->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 const int row = m_sorted->mapToSource(current).row();
