@@ -56,14 +56,14 @@ bool BankTables::isDirty() const
     return false;
 }
 
-bool BankTables::submitAll(QStringList *written, QString *error)
+bool BankTables::submitAll(QStringList *written, QString *error, const RowTableModel::Overwrite &overwrite)
 {
     QStringList tables;
     for (const RowTableModel *model : all()) {
         if (model->isDirty())
             tables << model->tableName();
     }
-    if (!RowTableModel::submitTogether(all(), error))
+    if (!RowTableModel::submitTogether(all(), error, overwrite))
         return false;
     *written = tables;
     return true;

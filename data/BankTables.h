@@ -23,8 +23,8 @@ public:
 
     bool isDirty() const;
     // Writes the pending changes of every bank in one transaction; *written
-    // gets the tables written.
-    bool submitAll(QStringList *written, QString *error);
+    // gets the tables written. See RowTableModel::submitAll.
+    bool submitAll(QStringList *written, QString *error, const RowTableModel::Overwrite &overwrite = {});
     void revertAll();
 
     // The row of an absolute channel in a model, or -1.

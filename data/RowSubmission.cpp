@@ -81,7 +81,42 @@ void RowSubmission::reloadConflicts(RowTableModel *m)
     m->m_conflicts.clear();
 }
 
-bool RowSubmission::submit(const QList<RowTableModel *> &models, QString *error)
+void RowSubmission::rebaseConflicts(RowTableModel *m)
+{
+    m->m_written.clear();
+    for (const qint64 key : std::as_const(m->m_conflicts)) {
+        QVariantList stored;
+        const int row = m->rowOfKey(key);
+        if (row >= 0) {
+            RowTableModel::Row &r = m->m_rows[row];
+            if (m->m_statements.reload(r.rowid, &stored)) {
+                for (int c = 0; c < stored.size(); ++c) {
+                    if (!r.changed.value(c))
+                        r.values[c] = stored.at(c);
+                }
+                r.loaded = stored;
+            } else {
+                r.rowid = 0; // gone: written as a new row
+            }
+            m->setValues(r, QVariantList(r.values));
+            emit m->dataChanged(m->index(row, 0), m->index(row, m->columnCount() - 1));
+            emit m->headerDataChanged(Qt::Vertical, row, row);
+            continue;
+        }
+        const auto it = std::find_if(m->m_removed.begin(), m->m_removed.end(),
+                                     [key](const RowTableModel::Row &r) { return r.key == key; });
+        if (it == m->m_removed.end())
+            continue;
+        if (m->m_statements.reload(it->rowid, &stored))
+            it->loaded = stored;
+        else
+            m->m_removed.erase(it); // deleted elsewhere already
+    }
+    m->m_conflicts.clear();
+}
+
+bool RowSubmission::submit(const QList<RowTableModel *> &models, QString *error,
+                           const RowTableModel::Overwrite &overwrite)
 {
     QList<RowTableModel *> dirty;
     for (RowTableModel *m : models) {
@@ -113,10 +148,16 @@ bool RowSubmission::submit(const QList<RowTableModel *> &models, QString *error)
     }
     if (!conflicts.isEmpty()) {
         db.rollback();
+        if (overwrite && overwrite(conflicts.join(QStringLiteral(", ")))) {
+            for (RowTableModel *m : std::as_const(dirty))
+                rebaseConflicts(m);
+            // Once more; a row changed yet again meanwhile is refused.
+            return submit(models, error);
+        }
         for (RowTableModel *m : std::as_const(dirty))
             reloadConflicts(m);
         *error = QObject::tr("%1 was changed elsewhere after it was shown here, and is now shown as it is stored. "
-                    "Nothing was written.")
+                             "Nothing was written.")
                      .arg(conflicts.join(QStringLiteral(", ")));
         return false;
     }

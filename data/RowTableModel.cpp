@@ -249,14 +249,14 @@ bool RowTableModel::checkRow(int, QString *) const
     return true;
 }
 
-bool RowTableModel::submitAll()
+bool RowTableModel::submitAll(const Overwrite &overwrite)
 {
-    return RowSubmission::submit({this}, &m_error);
+    return RowSubmission::submit({this}, &m_error, overwrite);
 }
 
-bool RowTableModel::submitTogether(const QList<RowTableModel *> &models, QString *error)
+bool RowTableModel::submitTogether(const QList<RowTableModel *> &models, QString *error, const Overwrite &overwrite)
 {
-    return RowSubmission::submit(models, error);
+    return RowSubmission::submit(models, error, overwrite);
 }
 
 void RowTableModel::revertAll()

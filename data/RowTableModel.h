@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 // One table of the channel database in a grid, each row known by SQLite's
 // rowid. Changes, added and deleted rows are kept until submitAll() writes
 // them in one transaction; a row is written only while it still holds what
@@ -71,9 +73,14 @@ public:
     // Writes every pending change in one transaction: all or nothing. A row
     // changed or deleted elsewhere since it was loaded is reloaded (its own
     // pending change dropped) and nothing is written; the others stay pending.
-    bool submitAll();
+    //
+    // Asked first, with the rows named, whether the changes go over rows
+    // changed elsewhere: true writes them (a column not changed here keeps
+    // what was written elsewhere); false, or no question, refuses as above.
+    using Overwrite = std::function<bool(const QString &rows)>;
+    bool submitAll(const Overwrite &overwrite = {});
     // The same for several models on one connection, in one transaction.
-    static bool submitTogether(const QList<RowTableModel *> &models, QString *error);
+    static bool submitTogether(const QList<RowTableModel *> &models, QString *error, const Overwrite &overwrite = {});
     void revertAll();
 
     qint64 rowId(int row) const { return m_rows.value(row).rowid; }

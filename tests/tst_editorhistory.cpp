@@ -264,7 +264,7 @@ void TestEditorHistory::findAndSort()
     QString expected = stored;
     expected.replace(QLatin1String("QString:Last|"), QLatin1String("QString:Final|"));
     QCOMPARE(dump(t, QStringLiteral("BANK01")), expected);
-    editor.sortByChannel();
+    editor.sortByStoredOrder();
     QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("A"));
 }
 

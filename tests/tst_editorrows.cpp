@@ -80,7 +80,12 @@ void TestEditorRows::rowChangedUnderneath()
 {
     Db t;
     t.fillBank1();
-    ScannerBankEditor editor(t.path, t.message());
+    // Asked whether to write over a row changed elsewhere: Cancel first.
+    bool overwrite = false;
+    ScannerBankEditor editor(t.path, [&t, &overwrite](MessageKind kind, const QString &, const QString &text) {
+        t.messages << text;
+        return kind != MessageKind::OkCancel || overwrite;
+    });
     QVERIFY(editor.load());
     BankTableModel *m = editor.model();
     const int notes = m->fieldIndex(QStringLiteral("NOTES"));
@@ -111,6 +116,16 @@ void TestEditorRows::rowChangedUnderneath()
     QVERIFY2(t.messages.last().contains(QLatin1String("CHANNEL 3")), qPrintable(t.messages.last()));
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 2);
+
+    // OK writes the change over it; what was written elsewhere in other columns stays.
+    overwrite = true;
+    t.exec(QStringLiteral("UPDATE BANK01 SET NOTES = 'theirs again' WHERE CHANNEL = 1"));
+    QVERIFY(m->setData(m->index(0, company), QStringLiteral("mine at last")));
+    QVERIFY(editor.update());
+    QVERIFY2(t.messages.last().contains(QLatin1String("CHANNEL 1")), qPrintable(t.messages.last()));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 1 AND COMPANY_NAME = 'mine at last' "
+                                    "AND NOTES = 'theirs again'")),
+             1);
 }
 
 void TestEditorRows::tablesWrittenElsewhere()

@@ -25,7 +25,7 @@ BankEditMenu::BankEditMenu(ScannerBankEditor *editor)
     connect(find, &QAction::triggered, this, &BankEditMenu::showFind);
     QAction *sort = menu->addAction(tr("Sort by channel"));
     sort->setObjectName(QStringLiteral("actSortByChannel"));
-    connect(sort, &QAction::triggered, editor, &ScannerBankEditor::sortByChannel);
+    connect(sort, &QAction::triggered, editor, &GridEditor::sortByStoredOrder);
 
     m_askChannel = [editor](int suggested) -> std::optional<int> {
         bool ok = false;

@@ -257,6 +257,17 @@ void GridEditor::watchModel(RowTableModel *model)
     connect(model, &QAbstractItemModel::modelReset, this, &GridEditor::markTitle);
 }
 
+std::function<bool(const QString &rows)> GridEditor::overwriteQuestion()
+{
+    return [this](const QString &rows) {
+        const QString text = tr("%1 was changed elsewhere after it was shown here.\nOK writes your changes over it "
+                                "(what you did not change keeps what was written elsewhere); Cancel shows it as it "
+                                "is stored now, without your changes.")
+                                 .arg(rows);
+        return m_message && m_message(MessageKind::OkCancel, QString(), text);
+    };
+}
+
 void GridEditor::copy()
 {
     commitOpenCell();

@@ -75,6 +75,8 @@ protected:
     // Tells the user something went wrong.
     void warn(const QString &text);
     const MessageFn &message() const { return m_message; }
+    // Asks whether changes go over rows changed elsewhere meanwhile.
+    std::function<bool(const QString &rows)> overwriteQuestion();
     // The status bar: lblStatus and the navigation buttons, which stay hidden.
     QWidget *makeStatusBox();
     // The model the grid shows; the grid's own index of one of its cells.

@@ -220,7 +220,7 @@ bool ScannerBankEditor::update()
     const int row = m_cursor.row();
     QStringList written;
     QString error;
-    if (!m_tables->submitAll(&written, &error)) {
+    if (!m_tables->submitAll(&written, &error, overwriteQuestion())) {
         // Nothing was written: say why and stay in edit mode.
         m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
         notWritten(tr("Not saved: %1").arg(error));
@@ -376,11 +376,6 @@ QList<int> ScannerBankEditor::selectedRows() const
     QList<int> rows = EditorClipboard::selectedRows(grid());
     std::reverse(rows.begin(), rows.end());
     return rows;
-}
-
-void ScannerBankEditor::sortByChannel()
-{
-    sortByStoredOrder();
 }
 
 bool ScannerBankEditor::find(const RowFinder::Query &query)

@@ -57,8 +57,6 @@ public:
     // Goes to the next row, in any bank, that the query finds; false when
     // there is none.
     bool find(const RowFinder::Query &query);
-    // The grid in the stored order again, after a header click sorted it.
-    void sortByChannel();
     BankEditMenu *menu() const { return m_menu; }
 
 protected:

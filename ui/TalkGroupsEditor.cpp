@@ -150,7 +150,7 @@ bool TalkGroupsEditor::submitRow()
     if (!m_model || !m_model->isDirty())
         return true;
     const int row = m_cursor.row();
-    if (m_model->submitAll()) {
+    if (m_model->submitAll(overwriteQuestion())) {
         announceWritten();
         placeCursor(row);
         return true;
