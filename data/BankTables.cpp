@@ -1,11 +1,21 @@
 #include "data/BankTables.h"
 
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 
 BankTables::BankTables(QObject *parent, const QSqlDatabase &db)
     : QObject(parent)
     , m_db(db)
 {
+    connect(DataChanges::instance(), &DataChanges::changed, this,
+            [this](const QStringList &tables, const QObject *source) {
+                if (source == this->parent())
+                    return;
+                for (BankTableModel *model : std::as_const(m_models)) {
+                    if (model != m_shown && !model->isDirty() && tables.contains(model->tableName()))
+                        model->select();
+                }
+            });
 }
 
 BankTableModel *BankTables::bank(int bank, QString *error)

@@ -7,12 +7,16 @@
 #include <QSqlDatabase>
 
 // The bank tables one editor window has open, each read on first use and
-// kept with its pending changes until they are written, all together.
+// kept with its pending changes until they are written, all together. A
+// bank written elsewhere (a backup, an import, another window) is read again
+// when nothing is pending in it and it is not the one shown: the window
+// takes care of that one, asking first.
 class BankTables : public QObject
 {
     Q_OBJECT
 public:
     BankTables(QObject *parent, const QSqlDatabase &db);
+    void setShown(const RowTableModel *model) { m_shown = model; }
 
     // The model of a bank (1..20); null, with *error, when it cannot be read.
     BankTableModel *bank(int bank, QString *error);
@@ -39,4 +43,5 @@ signals:
 private:
     QSqlDatabase m_db;
     QHash<int, BankTableModel *> m_models;
+    const RowTableModel *m_shown = nullptr;
 };

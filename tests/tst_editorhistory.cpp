@@ -244,6 +244,12 @@ void TestEditorHistory::findAndSort()
     QCOMPARE(editor.cursor().row(), 3);
     QVERIFY(!editor.find({QStringLiteral("nowhere"), QString()}));
     QCOMPARE(editor.currentBank(), 1);
+    // A bank open but not shown, written elsewhere: found as it is now.
+    t.exec(QStringLiteral("UPDATE BANK07 SET COMPANY_NAME = 'Harbour Master' WHERE CHANNEL = 310"));
+    DataChanges::announce({QStringLiteral("BANK07")});
+    QVERIFY(editor.find({QStringLiteral("harbour"), QString()}));
+    QCOMPARE(editor.currentBank(), 7);
+    editor.selectBank(1);
 
     // A header click sorts the grid only; edits there land on the right row.
     const QString stored = dump(t, QStringLiteral("BANK01"));

@@ -139,6 +139,7 @@ bool ScannerBankEditor::openBank(int bank, bool allColumns)
 void ScannerBankEditor::showModel(int bank, BankTableModel *model, bool allColumns)
 {
     setShownModel(model);
+    m_tables->setShown(model);
     m_model = model;
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
