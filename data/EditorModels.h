@@ -15,6 +15,11 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     // An empty cell pasted into a flag column clears it.
     bool accepts(int column, const QVariant &value, QVariant *stored) const override;
+    // sFREQ is written with FREQUENCY.
+    bool follows(int column) const override
+    {
+        return fieldName(column) == QLatin1String("sFREQ") && fieldIndex(QStringLiteral("FREQUENCY")) >= 0;
+    }
 
     // A value typed for a column, as it is to be stored; false when the
     // column cannot take it.

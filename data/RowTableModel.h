@@ -92,6 +92,9 @@ public:
         *stored = value;
         return column >= 0 && column < m_columns.size();
     }
+    // A column whose value follows another's (and is left out of the
+    // clipboard, so that copied rows fit whichever columns are shown).
+    virtual bool follows(int column) const { return column < 0; }
     // Sets a value of the pending row without any check.
     bool setValue(int row, int column, const QVariant &value);
     QVariant value(int row, int column) const;

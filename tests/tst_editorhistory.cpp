@@ -270,6 +270,17 @@ void TestEditorHistory::findAndSort()
     QString expected = stored;
     expected.replace(QLatin1String("QString:Last|"), QLatin1String("QString:Final|"));
     QCOMPARE(dump(t, QStringLiteral("BANK01")), expected);
+    // A row copied where sFREQ is hidden pastes whole where it shows.
+    editor.selectBank(2);
+    QVERIFY(!editor.grid()->isColumnHidden(m->fieldIndex(QStringLiteral("sFREQ"))));
+    editor.grid()->selectionModel()->select(editor.grid()->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(editor.paste(QApplication::clipboard()->text()));
+    QVERIFY(editor.update());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL = 52 AND sFREQ = '160.0000' "
+                                    "AND COMPANY_NAME = 'Final'")),
+             1);
+    editor.selectBank(1);
     editor.sortByStoredOrder();
     QCOMPARE(editor.grid()->model()->index(0, company).data().toString(), QStringLiteral("A"));
 }

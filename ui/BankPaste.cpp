@@ -116,9 +116,11 @@ bool BankPaste::paste(const RowTableModel *shown, int firstChannel, const QList<
     for (RowTableModel *model : std::as_const(begun))
         model->endChange();
     m_history->endStep();
-    if (ok && firstChannel + int(checked.size()) - 1 > ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank)
+    // Lines past the last channel (when the user let the paste go on).
+    const int fits = qMin(int(checked.size()), ChannelDatabase::kBanks * ChannelDatabase::kChannelsPerBank - firstChannel + 1);
+    if (ok && n == fits && fits < checked.size())
         m_message(MessageKind::Warning, QString(),
-                  tr("%1 lines went past channel 1000 and were not pasted.").arg(checked.size() - n));
+                  tr("%1 lines went past channel 1000 and were not pasted.").arg(checked.size() - fits));
     return ok;
 }
 

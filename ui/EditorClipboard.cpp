@@ -12,14 +12,17 @@
 
 namespace {
 
-// The logical columns shown, in the order shown.
+// The logical columns shown, in the order shown, but for those that follow
+// another.
 QList<int> shownColumns(const QTableView *grid)
 {
+    const auto *proxy = qobject_cast<const QAbstractProxyModel *>(grid->model());
+    const auto *model = qobject_cast<const RowTableModel *>(proxy ? proxy->sourceModel() : grid->model());
     QList<int> columns;
     const QHeaderView *header = grid->horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
         const int logical = header->logicalIndex(visual);
-        if (!grid->isColumnHidden(logical))
+        if (!grid->isColumnHidden(logical) && !(model && model->follows(logical)))
             columns << logical;
     }
     return columns;
