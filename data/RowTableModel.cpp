@@ -33,14 +33,11 @@ bool sameContent(const RowTableModel::RowContent &a, const RowTableModel::RowCon
 }
 
 // Records the change made in its scope when no other is being recorded.
-class ChangeScope
+struct ChangeScope
 {
-public:
-    ChangeScope(RowTableModel *model, const QString &text) : m_model(model) { m_model->beginChange(text); }
-    ~ChangeScope() { m_model->endChange(); }
-
-private:
-    RowTableModel *m_model;
+    ChangeScope(RowTableModel *m, const QString &text) : model(m) { model->beginChange(text); }
+    ~ChangeScope() { model->endChange(); }
+    RowTableModel *model;
 };
 
 } // namespace
@@ -80,14 +77,16 @@ bool RowTableModel::select()
     QList<RowStatements::Stored> stored;
     if (!m_statements.selectAll(&stored, &m_error))
         return false;
-    // Rows keep their keys: those shown, deleted here, or just written.
-    QHash<qint64, qint64> keys = m_written;
+    // Rows keep their keys: those shown, deleted here, or just written (a
+    // row just written may have the rowid of one just deleted).
+    QHash<qint64, qint64> keys;
     for (const QList<Row> *list : {&m_rows, &m_removed}) {
         for (const Row &r : *list) {
             if (r.rowid != 0)
                 keys.insert(r.rowid, r.key);
         }
     }
+    keys.insert(m_written);
     m_written.clear();
     if (m_depth > 0) {
         for (int row = 0; row < m_rows.size(); ++row)
@@ -350,6 +349,8 @@ void RowTableModel::applyContents(const Contents &contents)
     if (!structural) {
         for (const RowContent &c : contents) {
             const int row = rowOfKey(c.key);
+            if (row < 0)
+                continue; // absent, and to stay so
             setValues(m_rows[row], c.values);
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
             emit headerDataChanged(Qt::Vertical, row, row);

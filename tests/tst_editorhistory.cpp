@@ -65,6 +65,7 @@ private slots:
     void undoGivesBackTheTable();
     void pasteChecksEveryCell();
     void moveAcrossBanks();
+    void historyAcrossSaves();
     void findAndSort();
     void talkgroupHistory();
 };
@@ -214,6 +215,39 @@ void TestEditorHistory::moveAcrossBanks()
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK02 WHERE CHANNEL = 51 AND COMPANY_NAME = 'C' AND NOTES = 'n3'")), 1);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL IN (2, 3) AND FREQUENCY = 0 AND sFREQ = '000.000' AND COMPANY_NAME IS NULL")), 2);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE COMPANY_NAME = 'Last'")), 0);
+}
+
+void TestEditorHistory::historyAcrossSaves()
+{
+    Db t;
+    fill(t);
+    const QString original = dump(t, QStringLiteral("BANK01"));
+    ScannerBankEditor editor(t.path, t.message());
+    QVERIFY(editor.load());
+    QUndoStack *stack = editor.history()->stack();
+    BankTableModel *m = editor.model();
+    // A row added and typed, a row deleted: each written at once.
+    editor.add();
+    const int added = m->rowCount() - 1;
+    QVERIFY(m->setData(m->index(added, 0), QStringLiteral("4")));
+    QVERIFY(m->setData(m->index(added, m->fieldIndex(QStringLiteral("NOTES"))), QStringLiteral("new")));
+    QVERIFY(editor.update());
+    editor.first();
+    editor.remove();
+    QVERIFY(editor.update());
+    const QString changed = dump(t, QStringLiteral("BANK01"));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 4);
+    QCOMPARE(stack->count(), 4);
+    // Undone after they were written: the deleted row comes back, the added one goes.
+    while (stack->canUndo())
+        stack->undo();
+    QCOMPARE(m->rowCount(), 4);
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")), original);
+    while (stack->canRedo())
+        stack->redo();
+    QVERIFY(editor.update());
+    QCOMPARE(dump(t, QStringLiteral("BANK01")), changed);
 }
 
 void TestEditorHistory::findAndSort()
