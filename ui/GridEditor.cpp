@@ -179,6 +179,11 @@ QModelIndex GridEditor::gridIndex(const QModelIndex &index) const
     return m_sorted->mapFromSource(index);
 }
 
+int GridEditor::modelRow(int gridRow) const
+{
+    return m_sorted->mapToSource(m_sorted->index(gridRow, 0)).row();
+}
+
 void GridEditor::sortByStoredOrder()
 {
     commitOpenCell();

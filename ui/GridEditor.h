@@ -82,6 +82,8 @@ protected:
     // The model the grid shows; the grid's own index of one of its cells.
     void setShownModel(RowTableModel *model);
     QModelIndex gridIndex(const QModelIndex &index) const;
+    // The model's row shown in a row of the grid; -1 past the last.
+    int modelRow(int gridRow) const;
     // Makes the grid's current row the cursor's (the grid's current row
     // becomes the cursor's whenever the user picks one).
     void syncGridToCursor();

@@ -67,8 +67,8 @@ TalkGroupsEditor::~TalkGroupsEditor()
 
 bool TalkGroupsEditor::pasteLines(const QList<QStringList> &lines, const QList<int> &columns)
 {
-    // From the current row down, with new rows past the last.
-    const int first = qMax(0, m_cursor.row());
+    // From the current row down as the grid shows them, with new rows past the last.
+    const int first = qMax(0, grid()->currentIndex().row());
     QList<EditorClipboard::Line> checked;
     const QStringList refused = EditorClipboard::check(
         m_model, lines, columns, [first](int line) { return tr("row %1").arg(first + line + 1); }, &checked);
@@ -76,15 +76,19 @@ bool TalkGroupsEditor::pasteLines(const QList<QStringList> &lines, const QList<i
         warn(EditorClipboard::refusedText(refused));
         return false;
     }
+    QList<int> rows;
+    for (int line = 0; line < checked.size(); ++line)
+        rows << modelRow(first + line);
     m_model->beginChange(tr("Paste"));
     for (int line = 0; line < checked.size(); ++line) {
-        const int row = first + line;
-        if (row >= m_model->rowCount())
-            m_model->insertRows(m_model->rowCount(), 1);
-        EditorClipboard::write(m_model, row, checked.at(line));
+        if (rows.at(line) < 0) {
+            rows[line] = m_model->rowCount();
+            m_model->insertRows(rows.at(line), 1);
+        }
+        EditorClipboard::write(m_model, rows.at(line), checked.at(line));
     }
     m_model->endChange();
-    placeCursor(first);
+    placeCursor(rows.first());
     return true;
 }
 
