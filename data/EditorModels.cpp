@@ -71,6 +71,18 @@ bool BankTableModel::frequencyPair(const QVariant &value, QVariant *mhz, QVarian
     return true;
 }
 
+bool BankTableModel::accepts(int column, const QVariant &value, QVariant *stored) const
+{
+    const QString name = fieldName(column);
+    if (value.toString().trimmed().isEmpty()
+        && (name == QLatin1String("TRUNKED") || name == QLatin1String("DELAY") || name == QLatin1String("LOCKOUT")
+            || name == QLatin1String("PRIORITY"))) {
+        *stored = QVariant();
+        return true;
+    }
+    return normalise(name, value, stored);
+}
+
 QVariant BankTableModel::data(const QModelIndex &index, int role) const
 {
     const QVariant v = RowTableModel::data(index, role);

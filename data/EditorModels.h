@@ -13,6 +13,13 @@ public:
     // FREQUENCY is shown and edited with the four decimals the scanner uses.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    // An empty cell pasted into a flag column clears it.
+    bool accepts(int column, const QVariant &value, QVariant *stored) const override;
+    // sFREQ is written with FREQUENCY.
+    bool follows(int column) const override
+    {
+        return fieldName(column) == QLatin1String("sFREQ") && fieldIndex(QStringLiteral("FREQUENCY")) >= 0;
+    }
 
     // A value typed for a column, as it is to be stored; false when the
     // column cannot take it.
@@ -32,6 +39,10 @@ public:
     using RowTableModel::RowTableModel;
 
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    bool accepts(int column, const QVariant &value, QVariant *stored) const override
+    {
+        return normalise(fieldName(column), value, stored);
+    }
 
     static bool normalise(const QString &column, const QVariant &value, QVariant *stored);
 

@@ -1,9 +1,10 @@
 #include "data/RowTableModel.h"
 
-#include <QSqlDriver>
+#include "data/RowSubmission.h"
+
 #include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+
+#include <algorithm>
 
 const QString RowTableModel::kCutMark = QStringLiteral("\u2026");
 
@@ -16,6 +17,29 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a == b;
 }
 
+bool sameContent(const RowTableModel::RowContent &a, const RowTableModel::RowContent &b)
+{
+    if (a.present != b.present)
+        return false;
+    if (!a.present)
+        return true;
+    if (a.values.size() != b.values.size())
+        return false;
+    for (int c = 0; c < a.values.size(); ++c) {
+        if (!sameValue(a.values.at(c), b.values.at(c)))
+            return false;
+    }
+    return true;
+}
+
+// Records the change made in its scope when no other is being recorded.
+struct ChangeScope
+{
+    ChangeScope(RowTableModel *m, const QString &text) : model(m) { model->beginChange(text); }
+    ~ChangeScope() { model->endChange(); }
+    RowTableModel *model;
+};
+
 } // namespace
 
 bool RowTableModel::isLong(const QVariant &value)
@@ -26,6 +50,7 @@ bool RowTableModel::isLong(const QVariant &value)
 RowTableModel::RowTableModel(QObject *parent, const QSqlDatabase &db)
     : QAbstractTableModel(parent)
     , m_db(db)
+    , m_statements(db)
 {
 }
 
@@ -35,59 +60,49 @@ void RowTableModel::setTable(const QString &table, const QString &sortColumn)
     m_sortColumn = sortColumn;
     beginResetModel();
     m_rows.clear();
-    m_columns.clear();
-    const QSqlRecord fields = m_db.record(table);
-    for (int i = 0; i < fields.count(); ++i)
-        m_columns << fields.fieldName(i);
-    // SQLite's names for the rowid, the first one no column of the table hides.
-    m_rowid = QStringLiteral("rowid");
-    for (const char *name : {"rowid", "_rowid_", "oid"}) {
-        if (!m_columns.contains(QLatin1String(name), Qt::CaseInsensitive)) {
-            m_rowid = QLatin1String(name);
-            break;
-        }
-    }
+    m_removed.clear();
+    m_statements.setTable(table, sortColumn);
+    m_columns = m_statements.columns();
     endResetModel();
+}
+
+RowTableModel::Row RowTableModel::newRow()
+{
+    const int n = int(m_columns.size());
+    return Row{m_nextKey++, 0, QVariantList(n), QVariantList(n), QList<bool>(n, false)};
 }
 
 bool RowTableModel::select()
 {
-    if (m_columns.isEmpty() || !m_columns.contains(m_sortColumn)) {
-        m_error = tr("no table %1 with a column %2").arg(m_table, m_sortColumn);
+    QList<RowStatements::Stored> stored;
+    if (!m_statements.selectAll(&stored, &m_error))
         return false;
+    // Rows keep their keys: those shown, deleted here, or just written (a
+    // row just written may have the rowid of one just deleted).
+    QHash<qint64, qint64> keys;
+    for (const QList<Row> *list : {&m_rows, &m_removed}) {
+        for (const Row &r : *list) {
+            if (r.rowid != 0)
+                keys.insert(r.rowid, r.key);
+        }
     }
-    QSqlDriver *driver = m_db.driver();
-    QStringList quoted;
-    for (const QString &c : std::as_const(m_columns))
-        quoted << driver->escapeIdentifier(c, QSqlDriver::FieldName);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT %4, %1 FROM %2 ORDER BY %3, %4")
-                            .arg(quoted.join(QStringLiteral(", ")),
-                                 driver->escapeIdentifier(m_table, QSqlDriver::TableName),
-                                 driver->escapeIdentifier(m_sortColumn, QSqlDriver::FieldName), m_rowid);
-    if (!q.exec(sql)) {
-        m_error = q.lastError().text();
-        return false;
+    keys.insert(m_written);
+    m_written.clear();
+    if (m_depth > 0) {
+        for (int row = 0; row < m_rows.size(); ++row)
+            touch(row);
     }
     QList<Row> rows;
-    const int n = int(m_columns.size());
-    while (q.next()) {
-        Row row;
-        row.rowid = q.value(0).toLongLong();
-        row.loaded.reserve(n);
-        for (int c = 0; c < n; ++c)
-            row.loaded << q.value(c + 1);
-        row.values = row.loaded;
-        row.changed = QList<bool>(n, false);
-        rows << row;
-    }
-    if (q.lastError().isValid()) {
-        m_error = q.lastError().text();
-        return false;
+    rows.reserve(stored.size());
+    for (RowStatements::Stored &s : stored) {
+        const qint64 key = keys.contains(s.rowid) ? keys.value(s.rowid) : m_nextKey++;
+        touchAbsent(key);
+        const int n = int(s.values.size());
+        rows << Row{key, s.rowid, s.values, s.values, QList<bool>(n, false)};
     }
     beginResetModel();
     m_rows = std::move(rows);
+    m_removed.clear();
     endResetModel();
     m_error.clear();
     return true;
@@ -143,13 +158,24 @@ QVariant RowTableModel::value(int row, int column) const
     return m_rows.value(row).values.value(column);
 }
 
+int RowTableModel::rowOfKey(qint64 key) const
+{
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).key == key)
+            return row;
+    }
+    return -1;
+}
+
 bool RowTableModel::setValue(int row, int column, const QVariant &value)
 {
     if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns.size())
         return false;
-    Row &r = m_rows[row];
-    if (sameValue(r.values.at(column), value))
+    if (sameValue(m_rows.at(row).values.at(column), value))
         return true; // nothing changes: the row stays as it was
+    const ChangeScope scope(this, tr("Edit %1").arg(m_columns.at(column)));
+    touch(row);
+    Row &r = m_rows[row];
     r.values[column] = value;
     r.changed[column] = r.rowid == 0 || !sameValue(value, r.loaded.at(column));
     emit dataChanged(index(row, column), index(row, column));
@@ -161,11 +187,31 @@ bool RowTableModel::insertRows(int row, int count, const QModelIndex &parent)
 {
     if (parent.isValid() || row < 0 || row > m_rows.size() || count < 1)
         return false;
+    const ChangeScope scope(this, count == 1 ? tr("Add a row") : tr("Add %1 rows").arg(count));
     beginInsertRows({}, row, row + count - 1);
-    const int n = int(m_columns.size());
-    for (int i = 0; i < count; ++i)
-        m_rows.insert(row, Row{0, QVariantList(n), QVariantList(n), QList<bool>(n, false)});
+    for (int i = 0; i < count; ++i) {
+        const Row added = newRow();
+        touchAbsent(added.key);
+        m_rows.insert(row + i, added);
+    }
     endInsertRows();
+    return true;
+}
+
+bool RowTableModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count < 1 || row + count > m_rows.size())
+        return false;
+    const ChangeScope scope(this, count == 1 ? tr("Delete a row") : tr("Delete %1 rows").arg(count));
+    for (int i = row; i < row + count; ++i)
+        touch(i);
+    beginRemoveRows({}, row, row + count - 1);
+    for (int i = 0; i < count; ++i) {
+        Row gone = m_rows.takeAt(row);
+        if (gone.rowid != 0)
+            m_removed << gone;
+    }
+    endRemoveRows();
     return true;
 }
 
@@ -179,6 +225,8 @@ bool RowTableModel::isDirty(int row) const
 
 bool RowTableModel::isDirty() const
 {
+    if (!m_removed.isEmpty())
+        return true;
     for (int row = 0; row < m_rows.size(); ++row) {
         if (isDirty(row))
             return true;
@@ -200,170 +248,150 @@ bool RowTableModel::checkRow(int, QString *) const
     return true;
 }
 
-QString RowTableModel::whereLoaded(const Row &row, QVariantList *binds) const
+bool RowTableModel::submitAll(const Overwrite &overwrite)
 {
-    // The rowid finds the row; its loaded values prove nobody changed it since.
-    QString where = QStringLiteral(" WHERE %1 = ?").arg(m_rowid);
-    *binds << row.rowid;
-    for (int c = 0; c < m_columns.size(); ++c) {
-        where += QStringLiteral(" AND %1 IS ?").arg(m_db.driver()->escapeIdentifier(m_columns.at(c), QSqlDriver::FieldName));
-        *binds << row.loaded.at(c);
-    }
-    return where;
+    return RowSubmission::submit({this}, &m_error, overwrite);
 }
 
-RowTableModel::Outcome RowTableModel::writeRow(const Row &row)
+bool RowTableModel::submitTogether(const QList<RowTableModel *> &models, QString *error, const Overwrite &overwrite)
 {
-    QSqlDriver *driver = m_db.driver();
-    const QString table = driver->escapeIdentifier(m_table, QSqlDriver::TableName);
-    QStringList names;
-    QVariantList binds;
-    for (int c = 0; c < m_columns.size(); ++c) {
-        if (row.changed.at(c)) {
-            names << driver->escapeIdentifier(m_columns.at(c), QSqlDriver::FieldName);
-            binds << row.values.at(c);
-        }
-    }
-    QString sql;
-    if (row.rowid == 0) {
-        sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(table, names.join(QStringLiteral(", ")),
-                                         QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
-    } else {
-        sql = QStringLiteral("UPDATE %1 SET %2 = ?").arg(table, names.join(QStringLiteral(" = ?, ")))
-              + whereLoaded(row, &binds);
-    }
-    QSqlQuery q(m_db);
-    if (!q.prepare(sql)) {
-        m_error = q.lastError().text();
-        return Outcome::Failed;
-    }
-    for (const QVariant &v : std::as_const(binds))
-        q.addBindValue(v);
-    if (!q.exec()) {
-        m_error = q.lastError().text();
-        return Outcome::Failed;
-    }
-    return q.numRowsAffected() == 1 ? Outcome::Done : Outcome::Conflict;
-}
-
-bool RowTableModel::submitAll()
-{
-    if (!isDirty())
-        return true;
-    for (int row = 0; row < m_rows.size(); ++row) {
-        QString why;
-        if (isDirty(row) && !checkRow(row, &why)) {
-            m_error = why;
-            return false;
-        }
-    }
-    if (!m_db.transaction()) {
-        m_error = m_db.lastError().text();
-        return false;
-    }
-    QList<int> conflicts;
-    for (int row = 0; row < m_rows.size(); ++row) {
-        if (!isDirty(row))
-            continue;
-        const Outcome outcome = writeRow(m_rows.at(row));
-        if (outcome == Outcome::Failed) {
-            m_db.rollback();
-            return false;
-        }
-        if (outcome == Outcome::Conflict)
-            conflicts << row;
-    }
-    if (!conflicts.isEmpty()) {
-        m_db.rollback();
-        QStringList rows;
-        for (const int row : std::as_const(conflicts))
-            rows << describe(row);
-        // From the last, so that a row taken out leaves the others in place.
-        for (auto it = conflicts.crbegin(); it != conflicts.crend(); ++it)
-            reload(*it);
-        m_error = tr("%1 was changed elsewhere after it was shown here, and is now shown as it is stored. "
-                     "Nothing was written.")
-                      .arg(rows.join(QStringLiteral(", ")));
-        return false;
-    }
-    if (!m_db.commit()) {
-        m_error = m_db.lastError().text();
-        m_db.rollback();
-        return false;
-    }
-    return select();
+    return RowSubmission::submit(models, error, overwrite);
 }
 
 void RowTableModel::revertAll()
 {
-    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
-        if (m_rows.at(row).rowid == 0) {
-            beginRemoveRows({}, row, row);
-            m_rows.removeAt(row);
-            endRemoveRows();
-        } else if (isDirty(row)) {
-            Row &r = m_rows[row];
-            r.values = r.loaded;
-            r.changed.fill(false);
+    if (select())
+        return;
+    // The table cannot be read: the rows as they were loaded.
+    beginResetModel();
+    m_rows << m_removed;
+    m_removed.clear();
+    m_rows.removeIf([](const Row &r) { return r.rowid == 0; });
+    for (Row &r : m_rows) {
+        r.values = r.loaded;
+        r.changed.fill(false);
+    }
+    endResetModel();
+}
+
+void RowTableModel::setValues(Row &row, const QVariantList &values)
+{
+    for (int c = 0; c < m_columns.size(); ++c) {
+        row.values[c] = values.value(c);
+        row.changed[c] = row.rowid == 0 ? !row.values.at(c).isNull() : !sameValue(row.values.at(c), row.loaded.at(c));
+    }
+}
+
+RowTableModel::RowContent RowTableModel::contentOf(int row) const
+{
+    return RowContent{m_rows.at(row).key, row, true, m_rows.at(row).values};
+}
+
+void RowTableModel::touch(int row)
+{
+    if (m_depth == 0 || m_applying)
+        return;
+    const qint64 key = m_rows.at(row).key;
+    if (!m_before.contains(key)) {
+        m_before.insert(key, contentOf(row));
+        m_touched << key;
+    }
+}
+
+void RowTableModel::touchAbsent(qint64 key)
+{
+    if (m_depth == 0 || m_applying || m_before.contains(key))
+        return;
+    m_before.insert(key, RowContent{key, -1, false, {}});
+    m_touched << key;
+}
+
+void RowTableModel::beginChange(const QString &text)
+{
+    if (m_depth++ > 0)
+        return;
+    m_changeText = text;
+    m_before.clear();
+    m_touched.clear();
+}
+
+void RowTableModel::endChange()
+{
+    if (m_depth == 0 || --m_depth > 0)
+        return;
+    Contents before;
+    Contents after;
+    QHash<qint64, int> rows;
+    if (!m_touched.isEmpty()) {
+        for (int row = 0; row < m_rows.size(); ++row)
+            rows.insert(m_rows.at(row).key, row);
+    }
+    for (const qint64 key : std::as_const(m_touched)) {
+        const int row = rows.value(key, -1);
+        const RowContent now = row >= 0 ? contentOf(row) : RowContent{key, -1, false, {}};
+        if (!sameContent(m_before.value(key), now)) {
+            before << m_before.value(key);
+            after << now;
+        }
+    }
+    m_before.clear();
+    m_touched.clear();
+    if (!before.isEmpty())
+        emit changeRecorded(m_changeText, before, after);
+}
+
+void RowTableModel::applyContents(const Contents &contents)
+{
+    m_applying = true;
+    bool structural = false;
+    for (const RowContent &c : contents)
+        structural = structural || (rowOfKey(c.key) >= 0) != c.present;
+    if (!structural) {
+        for (const RowContent &c : contents) {
+            const int row = rowOfKey(c.key);
+            if (row < 0)
+                continue; // absent, and to stay so
+            setValues(m_rows[row], c.values);
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
             emit headerDataChanged(Qt::Vertical, row, row);
         }
+        m_applying = false;
+        return;
     }
-}
-
-bool RowTableModel::reload(int row)
-{
-    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
-                            .arg(m_db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName), m_rowid);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    q.addBindValue(m_rows.at(row).rowid);
-    if (q.exec() && q.next()) {
-        Row &r = m_rows[row];
-        for (int c = 0; c < m_columns.size(); ++c)
-            r.loaded[c] = q.value(m_columns.at(c));
-        r.values = r.loaded;
-        r.changed.fill(false);
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-        emit rowReloaded(row, false);
-        return true;
-    }
-    beginRemoveRows({}, row, row);
-    m_rows.removeAt(row);
-    endRemoveRows();
-    emit rowReloaded(row, true);
-    return false;
-}
-
-bool RowTableModel::deleteRowNow(int row)
-{
-    if (row < 0 || row >= m_rows.size())
-        return false;
-    if (m_rows.at(row).rowid != 0) {
-        QVariantList binds;
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("DELETE FROM %1").arg(m_db.driver()->escapeIdentifier(m_table, QSqlDriver::TableName))
-                  + whereLoaded(m_rows.at(row), &binds));
-        for (const QVariant &v : std::as_const(binds))
-            q.addBindValue(v);
-        if (!q.exec()) {
-            m_error = q.lastError().text();
-            return false;
+    beginResetModel();
+    Contents present;
+    for (const RowContent &c : contents) {
+        if (c.present) {
+            present << c;
+            continue;
         }
-        if (q.numRowsAffected() != 1) {
-            const QString what = describe(row);
-            reload(row);
-            m_error = tr("%1 was changed elsewhere after it was shown here, and is now shown as it is stored. "
-                         "Nothing was deleted.")
-                          .arg(what);
-            return false;
+        const int row = rowOfKey(c.key);
+        if (row >= 0) {
+            Row gone = m_rows.takeAt(row);
+            if (gone.rowid != 0)
+                m_removed << gone;
         }
     }
-    beginRemoveRows({}, row, row);
-    m_rows.removeAt(row);
-    endRemoveRows();
-    return true;
+    // Back at their places, the first first.
+    std::stable_sort(present.begin(), present.end(),
+                     [](const RowContent &a, const RowContent &b) { return a.position < b.position; });
+    for (const RowContent &c : std::as_const(present)) {
+        const int row = rowOfKey(c.key);
+        if (row >= 0) {
+            setValues(m_rows[row], c.values);
+            continue;
+        }
+        const auto it =
+            std::find_if(m_removed.begin(), m_removed.end(), [&c](const Row &r) { return r.key == c.key; });
+        Row back = newRow();
+        if (it != m_removed.end()) {
+            back = *it;
+            m_removed.erase(it);
+        }
+        back.key = c.key;
+        setValues(back, c.values);
+        m_rows.insert(qBound(0, c.position, int(m_rows.size())), back);
+    }
+    endResetModel();
+    m_applying = false;
 }

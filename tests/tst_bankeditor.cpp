@@ -22,8 +22,9 @@
 namespace {
 
 // Opens the grid's own editor on a cell and types into it, replacing what it shows.
-QLineEdit *typeInto(QTableView *grid, const QModelIndex &index, const QString &text)
+QLineEdit *typeInto(QTableView *grid, const QModelIndex &cell, const QString &text)
 {
+    const QModelIndex index = gridIndex(grid, cell);
     grid->setCurrentIndex(index);
     grid->edit(index);
     auto *line = qobject_cast<QLineEdit *>(grid->indexWidget(index));

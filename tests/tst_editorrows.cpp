@@ -41,19 +41,24 @@ void TestEditorRows::rowsByIdentity()
         editor.next();
         QCOMPARE(m->data(m->index(1, notes)).toString(), QString());
         editor.remove();
+        QVERIFY(editor.update());
         QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 7")), 1);
         QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'one'")), 1);
 
-        // A Delete that fails keeps the other rows' pending edits.
+        // A delete that fails keeps the delete and the other rows' edits pending.
         t.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON BANK01 BEGIN SELECT RAISE(ABORT, 'kept by test'); END"));
         QVERIFY(m->setData(m->index(0, notes), QStringLiteral("pending")));
         editor.last();
         editor.remove();
+        QVERIFY(!editor.update());
         QVERIFY2(t.messages.last().contains(QLatin1String("kept by test")), qPrintable(t.messages.last()));
-        QCOMPARE(m->rowCount(), 2);
+        QCOMPARE(m->rowCount(), 1);
         QVERIFY(m->isDirty());
         QCOMPARE(m->data(m->index(0, notes)).toString(), QStringLiteral("pending"));
+        QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 2);
+        t.exec(QStringLiteral("DROP TRIGGER refuse"));
         QVERIFY(editor.update());
+        QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 1);
         QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'pending'")), 1);
     }
     // (A column of the user's own that hides the name "rowid" changes nothing.)
@@ -75,7 +80,12 @@ void TestEditorRows::rowChangedUnderneath()
 {
     Db t;
     t.fillBank1();
-    ScannerBankEditor editor(t.path, t.message());
+    // Asked whether to write over a row changed elsewhere: Cancel first.
+    bool overwrite = false;
+    ScannerBankEditor editor(t.path, [&t, &overwrite](MessageKind kind, const QString &, const QString &text) {
+        t.messages << text;
+        return kind != MessageKind::OkCancel || overwrite;
+    });
     QVERIFY(editor.load());
     BankTableModel *m = editor.model();
     const int notes = m->fieldIndex(QStringLiteral("NOTES"));
@@ -98,13 +108,24 @@ void TestEditorRows::rowChangedUnderneath()
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'other row'")), 1);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE NOTES = 'theirs'")), 1);
 
-    // A row deleted elsewhere: Delete says so, and the row leaves the grid.
+    // A row deleted elsewhere: Update says so, and the row leaves the grid.
     t.exec(QStringLiteral("DELETE FROM BANK01 WHERE CHANNEL = 3"));
     editor.last();
     editor.remove();
+    QVERIFY(!editor.update());
     QVERIFY2(t.messages.last().contains(QLatin1String("CHANNEL 3")), qPrintable(t.messages.last()));
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 2);
+
+    // OK writes the change over it; what was written elsewhere in other columns stays.
+    overwrite = true;
+    t.exec(QStringLiteral("UPDATE BANK01 SET NOTES = 'theirs again' WHERE CHANNEL = 1"));
+    QVERIFY(m->setData(m->index(0, company), QStringLiteral("mine at last")));
+    QVERIFY(editor.update());
+    QVERIFY2(t.messages.last().contains(QLatin1String("CHANNEL 1")), qPrintable(t.messages.last()));
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01 WHERE CHANNEL = 1 AND COMPANY_NAME = 'mine at last' "
+                                    "AND NOTES = 'theirs again'")),
+             1);
 }
 
 void TestEditorRows::tablesWrittenElsewhere()

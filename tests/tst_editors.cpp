@@ -209,8 +209,12 @@ void TestEditors::deleteRows()
     QVERIFY(editor.load());
     editor.last();
     editor.remove();
-    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 2);
     QCOMPARE(editor.status()->text(), QStringLiteral("Record: 2")); // the new last row
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 3); // until Update
+    QCOMPARE(editor.windowTitle(), QStringLiteral("BANK01*"));
+    QVERIFY(editor.update());
+    QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 2);
+    QCOMPARE(editor.windowTitle(), QStringLiteral("BANK01"));
     editor.first();
     editor.remove();
     QCOMPARE(editor.status()->text(), QStringLiteral("Record: 1")); // the row after it
@@ -219,6 +223,7 @@ void TestEditors::deleteRows()
     QCOMPARE(editor.model()->rowCount(), 0);
     QCOMPARE(editor.status()->text(), QStringLiteral("Record: -1"));
     editor.remove(); // nothing left: nothing happens
+    QVERIFY(editor.update());
     QCOMPARE(t.count(QStringLiteral("SELECT count(*) FROM BANK01")), 0);
 }
 

@@ -9,9 +9,13 @@
 #include <memory>
 
 class ChannelDatabase;
+class EditorHistory;
 class GridDelegate;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class RowTableModel;
+class QSortFilterProxyModel;
 class QTableView;
 
 // What the two grid editors share: a connection of their own to the channel
@@ -35,6 +39,21 @@ public:
     void commitOpenCell();
     // Shows a cell's whole value in a box of its own to edit.
     void editWholeValue(const QModelIndex &index);
+    EditorHistory *history() const { return m_history; }
+    // The window's menu bar; its Edit menu.
+    QMenuBar *menuBar() const { return m_menuBar; }
+    QMenu *editMenu() const { return m_editMenu; }
+    // The rows in the table's own order again, after a header click sorted
+    // the grid (the grid alone: the table keeps its order).
+    void sortByStoredOrder();
+
+    // The selected cells (or whole rows) to the clipboard as tab-separated
+    // text; Cut empties the cells, or deletes the rows.
+    void copy();
+    void cut();
+    // Pastes such text at the current cell; false (after saying why) when
+    // nothing was pasted.
+    bool paste(const QString &text);
 
 protected:
     // Who the editor is: its window's object name and caption, its size in
@@ -55,11 +74,18 @@ protected:
     ChannelDatabase *database() const { return m_db.get(); }
     // Tells the user something went wrong.
     void warn(const QString &text);
+    const MessageFn &message() const { return m_message; }
+    // Asks whether changes go over rows changed elsewhere meanwhile.
+    std::function<bool(const QString &rows)> overwriteQuestion();
     // The status bar: lblStatus and the navigation buttons, which stay hidden.
     QWidget *makeStatusBox();
-    // Makes the grid's current row the cursor's, and follows the grid when
-    // the user picks a row there.
-    void followGrid();
+    // The model the grid shows; the grid's own index of one of its cells.
+    void setShownModel(RowTableModel *model);
+    QModelIndex gridIndex(const QModelIndex &index) const;
+    // The model's row shown in a row of the grid; -1 past the last.
+    int modelRow(int gridRow) const;
+    // Makes the grid's current row the cursor's (the grid's current row
+    // becomes the cursor's whenever the user picks one).
     void syncGridToCursor();
     // A new row at the end of the model, current, with its first cell to type in.
     void appendRow(RowTableModel *model, const QString &firstColumn);
@@ -70,6 +96,12 @@ protected:
     bool settlePendingEdits(const QString &text);
     // Tells the other windows that this one wrote its table.
     void announceWritten();
+    // Records the model's changes in the history, and marks the title while
+    // changes are not yet written.
+    void watchModel(RowTableModel *model);
+    // The caption; a trailing "*" is added while changes are not yet written.
+    void setBaseTitle(const QString &title);
+    void markTitle();
 
     // Whether the keys move through the records now, and whether Escape closes.
     virtual bool keysActive() const { return true; }
@@ -86,6 +118,12 @@ protected:
     virtual void discardPendingEdits() = 0;
     // The table shown, and reading it again (the rows as stored now).
     virtual QString shownTable() const = 0;
+    virtual RowTableModel *shownModel() const = 0;
+    // Writes checked text into the rows from the current one on; false
+    // (after saying why) when nothing was written.
+    virtual bool pasteLines(const QList<QStringList> &lines, const QList<int> &columns) = 0;
+    // After a cut or a paste: the editor writes now if that is its way.
+    virtual void afterBulkChange() {}
     virtual void reloadTable() = 0;
 
     EditorNavigation::Beep m_beep;
@@ -103,7 +141,12 @@ private:
     std::unique_ptr<ChannelDatabase> m_db;
     QTableView *m_grid;
     GridDelegate *m_delegate;
+    QSortFilterProxyModel *m_sorted;
     QLabel *m_status = nullptr;
+    EditorHistory *m_history;
+    QMenuBar *m_menuBar;
+    QMenu *m_editMenu;
+    QString m_baseTitle;
     bool m_syncing = false;
     bool m_outsideChange = false; // a change elsewhere waits to be taken
     bool m_asking = false;

@@ -1,36 +1,23 @@
 #include "ui/ScannerBankEditor.h"
 
+#include "data/BankTables.h"
+#include "ui/BankButtonBar.h"
+#include "ui/BankEditMenu.h"
+#include "ui/BankPaste.h"
 #include "data/EditorModels.h"
-#include "ui/Twips.h"
+#include "ui/EditorHistory.h"
 #include "data/ChannelDatabase.h"
+#include "data/DataChanges.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-struct BarButton
-{
-    const char *name;
-    const char *caption;
-    int left;
-    bool visible;
-};
-
-// Update and Cancel stand where Add and Edit are; only one pair shows at a time.
-const BarButton kBarButtons[] = {
-    {"cmdAdd", "&Add", 59, true},         {"cmdEdit", "&Edit", 1213, true},
-    {"cmdUpdate", "&Update", 59, false},  {"cmdCancel", "&Cancel", 1213, false},
-    {"cmdDelete", "&Delete", 2367, false}, {"cmdRefresh", "&Refresh", 3521, false},
-    {"cmdClose", "&Close", 4675, false},
-};
-
-} // namespace
 
 ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn message, QWidget *parent)
     : GridEditor({"ScannerBank", "BANK01", 10065, 6750, "orvendal-bank-editor"}, databasePath, std::move(message), parent)
@@ -62,17 +49,7 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
             selectBank(index + 1);
     });
 
-    const qreal dpi = logicalDpiX();
-    const int barHeight = qMax(Twips::toPixels(300, dpi), QPushButton().sizeHint().height());
-    auto *buttons = new QWidget(this);
-    buttons->setObjectName(QStringLiteral("picButtons"));
-    buttons->setFixedHeight(barHeight);
-    for (const BarButton &b : kBarButtons) {
-        auto *button = new QPushButton(QLatin1String(b.caption), buttons);
-        button->setObjectName(QLatin1String(b.name));
-        button->setGeometry(Twips::toPixels(b.left, dpi), 0, Twips::toPixels(1095, dpi), barHeight);
-        button->setVisible(b.visible);
-    }
+    auto *buttons = new BankButtonBar(this);
     connect(button(QStringLiteral("cmdAdd")), &QPushButton::clicked, this, &ScannerBankEditor::add);
     connect(button(QStringLiteral("cmdEdit")), &QPushButton::clicked, this, &ScannerBankEditor::edit);
     connect(button(QStringLiteral("cmdUpdate")), &QPushButton::clicked, this, &ScannerBankEditor::update);
@@ -86,6 +63,7 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
+    layout->setMenuBar(menuBar());
     layout->addWidget(m_caption);
     layout->addWidget(grid(), 1);
     layout->addWidget(m_tabs);
@@ -93,13 +71,20 @@ ScannerBankEditor::ScannerBankEditor(const QString &databasePath, MessageFn mess
     layout->addWidget(statusBox);
 
     m_cursor.setMoved([this] { showPosition(); });
+
+    m_menu = new BankEditMenu(this);
 }
 
 ScannerBankEditor::~ScannerBankEditor()
 {
-    grid()->setModel(nullptr);
-    delete m_model;
+    setShownModel(nullptr);
     m_model = nullptr;
+    delete m_tables; // before the connection closes
+}
+
+RowTableModel *ScannerBankEditor::shownModel() const
+{
+    return m_model;
 }
 
 QPushButton *ScannerBankEditor::button(const QString &objectName) const
@@ -122,30 +107,62 @@ bool ScannerBankEditor::load()
     if (!openDatabase())
         return false;
     m_currentBank = 1;
+    m_tables = new BankTables(this, database()->database());
+    connect(m_tables, &BankTables::bankOpened, this, [this](BankTableModel *model) { watchModel(model); });
+    history()->setReveal([this](RowTableModel *model, int row) { reveal(model, row); });
     // The first view shows the fifteen columns of the editor's own list.
     return openBank(1, false);
 }
 
 bool ScannerBankEditor::openBank(int bank, bool allColumns)
 {
-    auto *model = new BankTableModel(this, database()->database());
-    model->setTable(ChannelDatabase::bankTableName(bank), QStringLiteral("CHANNEL"));
-    if (!model->select()) {
-        const QString error = model->lastError();
-        delete model;
+    QString error;
+    BankTableModel *model = m_tables->opened(bank);
+    if (model) {
+        // A bank open before is read again; what changed is a step of the history.
+        model->beginChange(tr("Read bank %1 again").arg(bank));
+        const bool read = model->select();
+        model->endChange();
+        if (!read)
+            error = model->lastError();
+    } else {
+        model = m_tables->bank(bank, &error);
+    }
+    if (!error.isEmpty()) {
         warn(tr("Bank %1 could not be opened:\n%2").arg(bank).arg(error));
         return false;
     }
-    grid()->setModel(model);
-    delete m_model;
+    showModel(bank, model, allColumns);
+    return true;
+}
+
+void ScannerBankEditor::showModel(int bank, BankTableModel *model, bool allColumns)
+{
+    setShownModel(model);
+    m_tables->setShown(model);
     m_model = model;
     const int sFreq = model->fieldIndex(QStringLiteral("sFREQ"));
     for (int c = 0; c < model->columnCount(); ++c)
         grid()->setColumnHidden(c, !allColumns && c == sFreq);
-    followGrid();
     m_currentBank = bank;
     m_cursor.reset(model->rowCount());
-    return true;
+}
+
+void ScannerBankEditor::reveal(RowTableModel *model, int row)
+{
+    const int bank = m_tables->bankOf(model);
+    if (bank == 0)
+        return;
+    if (model != m_model) {
+        showModel(bank, static_cast<BankTableModel *>(model), true);
+        showTab(bank);
+        const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
+        m_caption->setText(caption);
+        m_caption->show();
+        setBaseTitle(caption);
+    }
+    m_cursor.reset(model->rowCount(), qBound(0, row, qMax(0, model->rowCount() - 1)));
+    markTitle();
 }
 
 void ScannerBankEditor::reloadTable()
@@ -202,15 +219,17 @@ bool ScannerBankEditor::update()
     if (!m_model)
         return false;
     const int row = m_cursor.row();
-    const bool wrote = m_model->isDirty();
-    if (!m_model->submitAll()) {
+    QStringList written;
+    QString error;
+    if (!m_tables->submitAll(&written, &error, overwriteQuestion())) {
         // Nothing was written: say why and stay in edit mode.
         m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
-        notWritten(tr("Not saved: %1").arg(m_model->lastError()));
+        notWritten(tr("Not saved: %1").arg(error));
         return false;
     }
-    if (wrote)
-        announceWritten();
+    if (!written.isEmpty())
+        DataChanges::announce(written, this);
+    markTitle();
     m_editMode = false;
     setButtons(true);
     m_cursor.reset(m_model->rowCount(), qMin(qMax(row, 0), m_model->rowCount() - 1));
@@ -222,8 +241,8 @@ void ScannerBankEditor::cancel()
     dropOpenCell();
     setButtons(true);
     m_editMode = false;
-    if (m_model)
-        m_model->revertAll();
+    if (m_tables)
+        m_tables->revertAll();
     m_cursor.reset(m_model ? m_model->rowCount() : 0);
     m_cursor.moveFirst();
 }
@@ -234,13 +253,8 @@ void ScannerBankEditor::remove()
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    // The one row goes; what is pending in the others stays pending.
-    if (!m_model->deleteRowNow(row)) {
-        m_cursor.reset(m_model->rowCount(), qBound(0, row, qMax(0, m_model->rowCount() - 1)));
-        notWritten(tr("Not deleted: %1").arg(m_model->lastError()));
-        return;
-    }
-    announceWritten();
+    // The row leaves the grid; Update deletes it from the table.
+    m_model->removeRows(row, 1);
     // On to the record after the deleted one, or the new last one.
     m_cursor.reset(m_model->rowCount(), row);
     if (m_cursor.eof())
@@ -280,7 +294,7 @@ void ScannerBankEditor::previous()
 
 bool ScannerBankEditor::hasPendingEdits() const
 {
-    return m_model && m_model->isDirty();
+    return m_tables && m_tables->isDirty();
 }
 
 QString ScannerBankEditor::pendingEditsText() const
@@ -290,8 +304,8 @@ QString ScannerBankEditor::pendingEditsText() const
 
 void ScannerBankEditor::discardPendingEdits()
 {
-    if (m_model)
-        m_model->revertAll();
+    if (m_tables)
+        m_tables->revertAll();
 }
 
 void ScannerBankEditor::showTab(int bank)
@@ -307,7 +321,7 @@ void ScannerBankEditor::selectBank(int bank)
     commitOpenCell();
     // Pending edits of the bank shown are written first; if they cannot be,
     // the editor (and its tab) stays on that bank so that nothing typed is lost.
-    if (m_model && m_model->isDirty() && !update()) {
+    if (hasPendingEdits() && !update()) {
         showTab(m_currentBank);
         return;
     }
@@ -321,5 +335,62 @@ void ScannerBankEditor::selectBank(int bank)
     const QString caption = bank < 10 ? QStringLiteral("Bank0%1").arg(bank) : QStringLiteral("Bank%1").arg(bank);
     m_caption->setText(caption);
     m_caption->show();
-    setWindowTitle(caption);
+    setBaseTitle(caption);
+}
+
+int ScannerBankEditor::currentChannel() const
+{
+    const int row = m_cursor.row();
+    const int column = m_model ? m_model->fieldIndex(QStringLiteral("CHANNEL")) : -1;
+    bool number = false;
+    const int channel = row >= 0 && column >= 0 ? m_model->value(row, column).toInt(&number) : 0;
+    if (number && ChannelDatabase::bankOfChannel(channel) != 0)
+        return channel;
+    return (m_currentBank - 1) * ChannelDatabase::kChannelsPerBank + 1;
+}
+
+bool ScannerBankEditor::pasteLines(const QList<QStringList> &lines, const QList<int> &columns)
+{
+    return m_model && BankPaste(m_tables, history(), message()).paste(m_model, currentChannel(), lines, columns);
+}
+
+void ScannerBankEditor::afterBulkChange()
+{
+    if (m_model)
+        m_cursor.reset(m_model->rowCount(), qBound(0, m_cursor.row(), qMax(0, m_model->rowCount() - 1)));
+}
+
+bool ScannerBankEditor::moveRows(QList<int> rows, int firstChannel)
+{
+    commitOpenCell();
+    if (!m_model)
+        return false;
+    std::sort(rows.begin(), rows.end());
+    if (!BankPaste(m_tables, history(), message()).move(m_model, rows, firstChannel))
+        return false;
+    afterBulkChange();
+    return true;
+}
+
+QList<int> ScannerBankEditor::selectedRows() const
+{
+    QList<int> rows = EditorClipboard::selectedRows(grid());
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+bool ScannerBankEditor::find(const RowFinder::Query &query)
+{
+    commitOpenCell();
+    QList<const RowTableModel *> banks;
+    for (int bank = 1; bank <= ChannelDatabase::kBanks; ++bank) {
+        QString error;
+        banks << m_tables->bank(bank, &error); // a bank that cannot be read is passed over
+    }
+    const std::optional<RowFinder::Hit> hit = RowFinder::find(banks, query, m_currentBank - 1, m_cursor.row());
+    if (!hit)
+        return false;
+    reveal(const_cast<RowTableModel *>(banks.at(hit->model)), hit->row);
+    grid()->setCurrentIndex(gridIndex(m_model->index(hit->row, hit->column)));
+    return true;
 }

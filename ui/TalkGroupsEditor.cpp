@@ -1,11 +1,15 @@
 #include "ui/TalkGroupsEditor.h"
 
 #include "data/EditorModels.h"
+#include "ui/EditorClipboard.h"
+#include "ui/EditorHistory.h"
 #include "ui/Twips.h"
 #include "data/ChannelDatabase.h"
 
 #include <QAction>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -40,11 +44,15 @@ TalkGroupsEditor::TalkGroupsEditor(const QString &databasePath, MessageFn messag
     connect(remove, &QAction::triggered, this, &TalkGroupsEditor::deleteRow);
     table->addAction(add);
     table->addAction(remove);
+    QAction *sort = editMenu()->addAction(tr("Sort by ID"));
+    sort->setObjectName(QStringLiteral("actSortById"));
+    connect(sort, &QAction::triggered, this, &GridEditor::sortByStoredOrder);
 
     QWidget *statusBox = makeStatusBox();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setMenuBar(menuBar());
     layout->addWidget(table, 1);
     layout->addWidget(statusBox);
 
@@ -53,8 +61,40 @@ TalkGroupsEditor::TalkGroupsEditor(const QString &databasePath, MessageFn messag
 
 TalkGroupsEditor::~TalkGroupsEditor()
 {
-    grid()->setModel(nullptr);
+    setShownModel(nullptr);
     delete m_model;
+}
+
+bool TalkGroupsEditor::pasteLines(const QList<QStringList> &lines, const QList<int> &columns)
+{
+    // From the current row down as the grid shows them, with new rows past the last.
+    const int first = qMax(0, grid()->currentIndex().row());
+    QList<EditorClipboard::Line> checked;
+    const QStringList refused = EditorClipboard::check(
+        m_model, lines, columns, [first](int line) { return tr("row %1").arg(first + line + 1); }, &checked);
+    if (!refused.isEmpty()) {
+        warn(EditorClipboard::refusedText(refused));
+        return false;
+    }
+    QList<int> rows;
+    for (int line = 0; line < checked.size(); ++line)
+        rows << modelRow(first + line);
+    m_model->beginChange(tr("Paste"));
+    for (int line = 0; line < checked.size(); ++line) {
+        if (rows.at(line) < 0) {
+            rows[line] = m_model->rowCount();
+            m_model->insertRows(rows.at(line), 1);
+        }
+        EditorClipboard::write(m_model, rows.at(line), checked.at(line));
+    }
+    m_model->endChange();
+    placeCursor(rows.first());
+    return true;
+}
+
+RowTableModel *TalkGroupsEditor::shownModel() const
+{
+    return m_model;
 }
 
 bool TalkGroupsEditor::load()
@@ -67,7 +107,12 @@ bool TalkGroupsEditor::load()
         warn(tr("The talkgroup table could not be opened:\n%1").arg(m_model->lastError()));
         return false;
     }
-    grid()->setModel(m_model);
+    setShownModel(m_model);
+    watchModel(m_model);
+    history()->setReveal([this](RowTableModel *, int row) {
+        if (row >= 0)
+            placeCursor(row);
+    });
 
     // The columns in the editor's order, each at its width.
     QHeaderView *header = grid()->horizontalHeader();
@@ -85,7 +130,6 @@ bool TalkGroupsEditor::load()
                 if (previous.isValid() && current.row() != previous.row() && m_model->isDirty())
                     QMetaObject::invokeMethod(this, [this] { submitRow(); }, Qt::QueuedConnection);
             });
-    followGrid();
     m_cursor.reset(m_model->rowCount());
     return true;
 }
@@ -110,7 +154,7 @@ bool TalkGroupsEditor::submitRow()
     if (!m_model || !m_model->isDirty())
         return true;
     const int row = m_cursor.row();
-    if (m_model->submitAll()) {
+    if (m_model->submitAll(overwriteQuestion())) {
         announceWritten();
         placeCursor(row);
         return true;
@@ -122,6 +166,7 @@ bool TalkGroupsEditor::submitRow()
         ++unsaved;
     placeCursor(unsaved < m_model->rowCount() ? unsaved : row);
     warn(tr("The talkgroup was not saved: %1").arg(m_model->lastError()));
+    markTitle();
     return false;
 }
 
@@ -160,10 +205,8 @@ void TalkGroupsEditor::deleteRow()
     const int row = m_cursor.row();
     if (!m_model || row < 0)
         return;
-    // The one row goes; a change pending in another stays pending.
-    if (m_model->deleteRowNow(row))
-        announceWritten();
-    else
-        warn(tr("The talkgroup was not deleted: %1").arg(m_model->lastError()));
+    // The row is left at once, so it is deleted from the table at once.
+    m_model->removeRows(row, 1);
     placeCursor(row);
+    submitRow();
 }

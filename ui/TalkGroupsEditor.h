@@ -33,6 +33,9 @@ protected:
     bool savePendingEdits() override;
     void discardPendingEdits() override;
     QString shownTable() const override { return QStringLiteral("TALKGROUPS"); }
+    RowTableModel *shownModel() const override;
+    bool pasteLines(const QList<QStringList> &lines, const QList<int> &columns) override;
+    void afterBulkChange() override { submitRow(); }
     void reloadTable() override;
 
 private:

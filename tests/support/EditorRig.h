@@ -5,6 +5,7 @@
 #include "data/RowTableModel.h"
 #include "link/Prompts.h"
 
+#include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -54,13 +55,20 @@ struct Db
 inline QStringList visibleColumns(QTableView *grid)
 {
     QStringList names;
-    auto *model = static_cast<RowTableModel *>(grid->model());
+    QAbstractItemModel *model = grid->model();
     for (int visual = 0; visual < model->columnCount(); ++visual) {
         const int logical = grid->horizontalHeader()->logicalIndex(visual);
         if (!grid->isColumnHidden(logical))
-            names << model->fieldName(logical);
+            names << model->headerData(logical, Qt::Horizontal).toString();
     }
     return names;
+}
+
+// The grid's own index of a cell of the model it shows (the grid may sort).
+inline QModelIndex gridIndex(QTableView *grid, const QModelIndex &cell)
+{
+    const auto *proxy = qobject_cast<QAbstractProxyModel *>(grid->model());
+    return proxy && cell.model() != proxy ? proxy->mapFromSource(cell) : cell;
 }
 
 inline void key(QWidget *w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
