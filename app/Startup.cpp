@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "alerts/MqttPublisher.h"
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "link/LinkSettings.h"
@@ -56,6 +57,7 @@ Startup::~Startup()
     // Windows first, then what they render and drive.
     m_window.reset();
     m_remote.reset();
+    m_mqtt.reset(); // "offline" said to the broker
     m_keyboard.reset();
     m_keypad.reset();
     m_recorder.reset(); // a call being recorded is finished
@@ -193,6 +195,7 @@ void Startup::showFacePlate()
     connect(m_activity.get(), &TalkgroupActivityLog::problem, display, &DisplayModel::setProblemLine);
     connect(m_session.get(), &ScannerSession::talkgroupShown, m_activity.get(), &TalkgroupActivityLog::record);
     startRecording(databasePath);
+    startMqtt(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
     m_remote = std::make_unique<RemoteServer>(RemoteServer::Wiring{
@@ -200,7 +203,7 @@ void Startup::showFacePlate()
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_mqtt.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));
@@ -229,4 +232,22 @@ void Startup::startRemote()
     }
     std::printf("Web front panel: %s\n", qPrintable(m_remote->pageUrl().toString()));
     std::fflush(stdout);
+}
+
+void Startup::startMqtt(const QString &databasePath)
+{
+    if (!m_calls)
+        m_calls = std::make_unique<CallTracker>(m_session.get());
+    m_mqtt = std::make_unique<MqttPublisher>(MqttPublisher::Wiring{m_session.get(), m_calls.get(), databasePath});
+    MqttSettings settings = MqttSettings::load(*m_store);
+    if (!m_options.mqtt.isEmpty()) {
+        // On for this run, with the login saved, if any.
+        QString error;
+        if (!MqttSettings::parseEndpoint(m_options.mqtt, &settings.host, &settings.port, &error)) {
+            std::fprintf(stderr, "orvendal: --mqtt: %s\n", qPrintable(error));
+            return;
+        }
+        settings.enabled = true;
+    }
+    m_mqtt->apply(settings);
 }

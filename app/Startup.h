@@ -20,6 +20,7 @@ class FacePlateWindow;
 class Keyboard;
 class Keypad;
 class PtyHost;
+class MqttPublisher;
 class Recorder;
 class QSettings;
 class RemoteServer;
@@ -63,6 +64,8 @@ private:
     // The web front panel as the settings or --remote say; for --remote its
     // address goes to standard output.
     void startRemote();
+    // Events for home automation as the settings or --mqtt say.
+    void startMqtt(const QString &databasePath);
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -87,5 +90,6 @@ private:
     std::unique_ptr<AudioInput> m_audioInput;
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
+    std::unique_ptr<MqttPublisher> m_mqtt;  // events for home automation
     std::unique_ptr<FacePlateWindow> m_window;
 };

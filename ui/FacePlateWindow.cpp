@@ -12,6 +12,7 @@
 #include "ui/KeyCodes.h"
 #include "ui/MainMenu.h"
 #include "ui/RemoteAccessDialog.h"
+#include "ui/MqttDialog.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
@@ -151,6 +152,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuRemoteAccess"), [this] {
              if (m_w.remote)
                  RemoteAccessDialog(m_w.remote, m_w.store, this).exec();
+         }},
+        {QStringLiteral("mnuMqtt"), [this] {
+             if (m_w.mqtt)
+                 MqttDialog(m_w.mqtt, m_w.store, this).exec();
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},

@@ -11,6 +11,7 @@
 #include <array>
 
 class RemoteServer;
+class MqttPublisher;
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
@@ -51,6 +52,7 @@ public:
         TalkgroupActivityLog *activity = nullptr; // the call log the activity view follows
         TrafficTap *tap = nullptr;                 // what the serial monitor shows
         RemoteServer *remote = nullptr;            // the web front panel, if any
+        MqttPublisher *mqtt = nullptr;             // events for home automation, if any
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);

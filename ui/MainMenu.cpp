@@ -27,6 +27,7 @@ const QList<Entry> &entries()
         {"mnuView", "mnuTalkgroupActivity", "Talkgroup Activity", {}},
         {"mnuView", "mnuSerialMonitor", "Serial Monitor", {}},
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
+        {"mnuOptions", "mnuMqtt", "MQTT...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},
