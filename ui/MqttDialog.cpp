@@ -36,6 +36,11 @@ MqttDialog::MqttDialog(MqttPublisher *publisher, QSettings *store, QWidget *pare
     m_password->setEchoMode(QLineEdit::Password);
     auto *topics = new QLabel(MqttSettings::kTopicPrefix + QStringLiteral("..."), this);
     topics->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_enabled->setObjectName(QStringLiteral("chkMqttEnabled"));
+    m_host->setObjectName(QStringLiteral("txtMqttHost"));
+    m_port->setObjectName(QStringLiteral("spnMqttPort"));
+    m_user->setObjectName(QStringLiteral("txtMqttUser"));
+    m_password->setObjectName(QStringLiteral("txtMqttPassword"));
     m_state->setObjectName(QStringLiteral("lblMqttState"));
     m_state->setWordWrap(true);
     m_state->setText(m_publisher->connection().stateText());
