@@ -7,6 +7,8 @@
 #include <mosquitto.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -34,6 +36,14 @@ struct MqttConnection::Relay
         const quint64 g = generation;
         QMetaObject::invokeMethod(o, [o, g, fn] { fn(o, g); }, Qt::QueuedConnection);
     }
+};
+
+// The threads that wind down tries that ended.
+struct MqttConnection::Reapers
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
 };
 
 namespace {
@@ -69,6 +79,7 @@ QByteArray clientId()
 MqttConnection::MqttConnection(const QString &statusTopic, QObject *parent)
     : QObject(parent)
     , m_statusTopic(statusTopic)
+    , m_reapers(std::make_shared<Reapers>())
 {
     initLibrary();
     m_retry.setSingleShot(true);
@@ -83,6 +94,10 @@ MqttConnection::MqttConnection(const QString &statusTopic, QObject *parent)
 MqttConnection::~MqttConnection()
 {
     stop();
+    // The goodbye goes out unless the network holds it up; a try still
+    // connecting ends by itself later.
+    std::unique_lock lock(m_reapers->mutex);
+    m_reapers->done.wait_for(lock, std::chrono::seconds(1), [this] { return m_reapers->running == 0; });
 }
 
 void MqttConnection::setRetryMillis(int first, int max)
@@ -285,17 +300,19 @@ void MqttConnection::retire(bool orderly)
         return;
     }
     m_loopStarted = false;
-    if (orderly && wasConnected) {
-        // The offline state and the disconnect go out, then the thread ends.
-        mosquitto_loop_stop(mosq, false);
-        mosquitto_destroy(mosq);
-        return;
+    // The thread sends what is queued (the offline state, the disconnect)
+    // and ends; one still connecting ends within the keep-alive. Nobody
+    // waits for it here.
+    {
+        std::lock_guard lock(m_reapers->mutex);
+        ++m_reapers->running;
     }
-    // A try that is still connecting ends by itself within the keep-alive;
-    // nobody waits for it here.
-    std::thread([mosq, relay] {
+    std::thread([mosq, relay, reapers = m_reapers] {
         mosquitto_loop_stop(mosq, false);
         mosquitto_destroy(mosq);
+        std::lock_guard lock(reapers->mutex);
+        --reapers->running;
+        reapers->done.notify_all();
     }).detach();
 }
 

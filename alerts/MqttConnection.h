@@ -80,6 +80,7 @@ signals:
 
 private:
     struct Relay;
+    struct Reapers;
     struct Message
     {
         QString topic;
@@ -110,6 +111,7 @@ private:
     QString m_lastWarning;
     mosquitto *m_mosq = nullptr;
     std::shared_ptr<Relay> m_relay;
+    std::shared_ptr<Reapers> m_reapers;
     bool m_loopStarted = false;
     quint64 m_generation = 0;
     int m_lookupId = -1;

@@ -76,14 +76,13 @@ void MqttPublisher::follow(PollLoop *loop)
 void MqttPublisher::apply(const MqttSettings &settings)
 {
     const MqttConnection::Endpoint endpoint{settings.host, settings.port, settings.user, settings.password};
-    const bool wasOn = m_settings.enabled && m_connection.state() != MqttConnection::State::Off;
     m_settings = settings;
     if (!settings.enabled || settings.host.isEmpty()) {
         m_connection.stop();
         return;
     }
-    if (wasOn && m_connection.endpoint() == endpoint)
-        return; // already there, or on the way
+    if (m_connection.isConnected() && m_connection.endpoint() == endpoint)
+        return; // there already; a connection that waits tries again now
     m_connection.start(endpoint);
 }
 
