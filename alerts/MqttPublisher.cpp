@@ -188,11 +188,14 @@ void MqttPublisher::publishDiscovery()
     {
         const char *component, *object, *name, *state, *value, *unit, *icon;
     };
+    // Between calls, and for what a call does not have (a trunk call's
+    // frequency), the sensors render "None": Home Assistant shows unknown
+    // (an empty text would not do for the frequency, which has a unit).
     static const Sensor sensors[] = {
-        {"sensor", "talkgroup", "Talkgroup", "call", "{{ value_json.talkgroup if value_json.active else '' }}", nullptr, "mdi:account-group"},
-        {"sensor", "channel", "Channel", "call", "{{ value_json.channel if value_json.active else '' }}", nullptr, "mdi:numeric"},
-        {"sensor", "frequency", "Frequency", "call", "{{ value_json.frequency if value_json.active else '' }}", "MHz", "mdi:sine-wave"},
-        {"sensor", "name", "Call name", "call", "{{ value_json.name if value_json.active else '' }}", nullptr, "mdi:label"},
+        {"sensor", "talkgroup", "Talkgroup", "call", "{{ value_json.talkgroup if value_json.active else None }}", nullptr, "mdi:account-group"},
+        {"sensor", "channel", "Channel", "call", "{{ value_json.channel if value_json.active else None }}", nullptr, "mdi:numeric"},
+        {"sensor", "frequency", "Frequency", "call", "{{ value_json.frequency if value_json.active else None }}", "MHz", "mdi:sine-wave"},
+        {"sensor", "name", "Call name", "call", "{{ value_json.name if value_json.active else None }}", nullptr, "mdi:label"},
         {"binary_sensor", "call", "Call", "call", "{{ 'ON' if value_json.active else 'OFF' }}", nullptr, "mdi:radio-tower"},
         {"sensor", "link", "Scanner link", "link", "{{ value_json.state }}", nullptr, "mdi:serial-port"},
     };
