@@ -173,8 +173,9 @@ void MqttConnection::resolved(const QHostInfo &info)
     m_relay->generation = ++m_generation;
     m_mosq = mosquitto_new(clientId().constData(), true, m_relay.get());
     if (!m_mosq) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
         m_relay.reset();
-        fail(QStringLiteral("The MQTT client cannot be made (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        fail(QStringLiteral("The MQTT client cannot be made (%1)").arg(why));
         return;
     }
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -191,12 +192,14 @@ void MqttConnection::resolved(const QHostInfo &info)
     int rc = mosquitto_connect_async(m_mosq, address.toString().toUtf8().constData(), m_endpoint.port,
                                      kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        fail(QStringLiteral("Cannot connect to %1: %2").arg(where(), errorText(rc)));
+        const QString why = errorText(rc); // before anything else sets errno
+        fail(QStringLiteral("Cannot connect to %1: %2").arg(where(), why));
         return;
     }
     rc = mosquitto_loop_start(m_mosq);
     if (rc != MOSQ_ERR_SUCCESS) {
-        fail(QStringLiteral("The MQTT client's thread cannot start: %1").arg(errorText(rc)));
+        const QString why = errorText(rc);
+        fail(QStringLiteral("The MQTT client's thread cannot start: %1").arg(why));
         return;
     }
     m_loopStarted = true;
