@@ -7,6 +7,7 @@
 #include "data/TalkgroupCsv.h"
 #include "recording/QtAudioInput.h"
 #include "remote/RemoteServer.h"
+#include "alerts/MqttSettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -47,6 +48,10 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("Turn the web front panel on for this run only (on 127.0.0.1 unless an address is given) and "
                         "print its address with the access token; the settings are left as they are."),
          QStringLiteral("[ADDRESS:]PORT")},
+        {QStringLiteral("mqtt"),
+         QStringLiteral("Send calls and the link state as events to this MQTT broker (port 1883 unless given) for "
+                        "this run only; the settings are left as they are."),
+         QStringLiteral("HOST[:PORT]")},
         {QStringLiteral("export-banks"), QStringLiteral("Write the channel banks to a CSV file and exit."),
          QStringLiteral("FILE")},
         {QStringLiteral("import-banks"),
@@ -118,6 +123,15 @@ RunOptions parseRun(QCoreApplication &app)
             std::exit(2);
         }
     }
+    options.mqtt = parser.value(QStringLiteral("mqtt"));
+    if (parser.isSet(QStringLiteral("mqtt"))) {
+        QString host, error;
+        quint16 port = 0;
+        if (!MqttSettings::parseEndpoint(options.mqtt, &host, &port, &error)) {
+            fail(QStringLiteral("--mqtt: %1").arg(error));
+            std::exit(2);
+        }
+    }
     return options;
 }
 
@@ -185,7 +199,7 @@ QString conflict(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("yes")) && !parser.isSet(QStringLiteral("import-banks"))
         && !parser.isSet(QStringLiteral("import-talkgroups")))
         return QStringLiteral("--yes belongs to --import-banks or --import-talkgroups");
-    for (const char *name : {"device", "demo", "remote"}) {
+    for (const char *name : {"device", "demo", "remote", "mqtt"}) {
         if (parser.isSet(QLatin1String(name)))
             return QStringLiteral("--%1 is for a run with windows; it cannot be given with %2")
                 .arg(QLatin1String(name), commands.value(0));

@@ -15,6 +15,7 @@ struct RunOptions
     QString database; // --database: the channel database file
     bool demo = false; // --demo: the simulated scanner on a pseudo-terminal
     QString remote;    // --remote [ADDRESS:]PORT: the web front panel, this run only
+    QString mqtt;      // --mqtt HOST[:PORT]: events to an MQTT broker, this run only
 };
 
 // Whether the arguments ask only for work without windows.

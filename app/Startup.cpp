@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "alerts/AlertEngine.h"
+#include "alerts/MqttPublisher.h"
 #include "data/AppInfo.h"
 #include "data/ChannelDatabase.h"
 #include "data/DataChanges.h"
@@ -63,6 +64,7 @@ Startup::~Startup()
     m_window.reset();
     m_remote.reset();
     m_alerts.reset();
+    m_mqtt.reset(); // "offline" said to the broker
     m_keyboard.reset();
     m_tour.reset();
     m_keypad.reset();
@@ -220,6 +222,7 @@ void Startup::showFacePlate()
     m_calls = std::make_unique<CallTracker>(m_session.get());
     m_calls->logChannelCalls(m_activity.get());
     startRecording(databasePath);
+    startMqtt(databasePath);
     m_keypad = std::make_unique<Keypad>(m_port.get(), m_session.get());
     m_keyboard = std::make_unique<Keyboard>(m_port.get(), m_session.get(), m_aux.get());
     if (m_options.demo) {
@@ -244,7 +247,8 @@ void Startup::showFacePlate()
 
     m_window = std::make_unique<FacePlateWindow>(FacePlateWindow::Wiring{
         m_session.get(), m_port.get(), m_store.get(), databasePath, display, m_aux.get(), m_keypad.get(),
-        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get(), m_alerts.get(), m_recording.get()});
+        m_keyboard.get(), m_activity.get(), m_tap.get(), m_remote.get(), m_theme.get(), m_alerts.get(), m_recording.get(),
+        m_mqtt.get()});
     m_window->setMessage(Prompter::messageBox(m_window.get()));
     m_session->setPrompt(Prompter::inputBox(nullptr));
     m_session->setMessage(Prompter::messageBox(m_window.get()));
@@ -282,4 +286,20 @@ void Startup::startRemote()
     }
     std::printf("Web front panel: %s\n", qPrintable(m_remote->pageUrl().toString()));
     std::fflush(stdout);
+}
+
+void Startup::startMqtt(const QString &databasePath)
+{
+    m_mqtt = std::make_unique<MqttPublisher>(MqttPublisher::Wiring{m_session.get(), m_calls.get(), databasePath});
+    MqttSettings settings = MqttSettings::load(*m_store);
+    if (!m_options.mqtt.isEmpty()) {
+        // On for this run, with the login saved, if any.
+        QString error;
+        if (!MqttSettings::parseEndpoint(m_options.mqtt, &settings.host, &settings.port, &error)) {
+            std::fprintf(stderr, "orvendal: --mqtt: %s\n", qPrintable(error));
+            return;
+        }
+        settings.enabled = true;
+    }
+    m_mqtt->apply(settings);
 }

@@ -22,6 +22,7 @@ class FacePlateWindow;
 class Keyboard;
 class Keypad;
 class PtyHost;
+class MqttPublisher;
 class RecordingControl;
 class QSettings;
 class RemoteServer;
@@ -69,6 +70,8 @@ private:
     void startRemote();
     // The alert rules, fired by every call.
     void startAlerts(const QString &databasePath);
+    // Events for home automation as the settings or --mqtt say.
+    void startMqtt(const QString &databasePath);
 
     CommandLine::RunOptions m_options;
     QTemporaryDir m_demoDir;
@@ -95,5 +98,6 @@ private:
     std::unique_ptr<RemoteServer> m_remote; // the web front panel
     std::unique_ptr<Theme> m_theme;         // View, Theme
     std::unique_ptr<AlertEngine> m_alerts;
+    std::unique_ptr<MqttPublisher> m_mqtt;  // events for home automation
     std::unique_ptr<FacePlateWindow> m_window;
 };

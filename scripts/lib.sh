@@ -12,13 +12,15 @@
 # ser2net: the tests reach the simulator through it, as a scanner on another
 # machine is reached. desktop-file-utils and appstream check what
 # cmake --install puts in place. dpkg-dev (dpkg-shlibdeps), file and lintian
-# build and check the Debian package.
+# build and check the Debian package. Events for home automation: libmosquitto;
+# their tests start a mosquitto broker of their own.
 ORVENDAL_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite fonts-dseg fonts-liberation ser2net desktop-file-utils appstream
     qt6-multimedia-dev libsndfile1-dev pkg-config pulseaudio pulseaudio-utils
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
     dpkg-dev file lintian
     xvfb xauth at-spi2-core python3-pyatspi xdotool
-    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev dbus-daemon)
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev dbus-daemon
+    libmosquitto-dev mosquitto)
 
 ensure_packages() {
     local missing=()

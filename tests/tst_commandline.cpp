@@ -1,11 +1,15 @@
 // The program's command line: export and import without windows, as a
 // script would run them; and the windowed program ended by a signal.
 
+#include "MqttTestBroker.h"
+#include "MqttTestSubscriber.h"
 #include "SimOnPty.h"
 #include "data/ChannelDatabase.h"
 #include "protocol/Commands.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -82,6 +86,7 @@ private slots:
     void refusesWhatItCannotDoSafely();
     void endsInOrderOnSignal();
     void remotePanelForOneRun();
+    void mqttForOneRun();
 };
 
 void TestCommandLine::versionAndHelp()
@@ -93,7 +98,7 @@ void TestCommandLine::versionAndHelp()
     QCOMPARE(r.status, 0);
     for (const char *option : {"--device", "--database", "--demo", "--export-banks", "--import-banks",
                                "--first-channel", "--export-talkgroups", "--import-talkgroups", "--yes",
-                               "--list-audio-inputs", "--remote"})
+                               "--list-audio-inputs", "--remote", "--mqtt"})
         QVERIFY2(r.out.contains(QLatin1String(option)), option);
     // Without a sound server (a socket that is not there, so that none is
     // started for the user either): "none" and a clean exit.
@@ -183,6 +188,7 @@ void TestCommandLine::refusesWhatItCannotDoSafely()
                                      QStringList{"--export-banks", csv, "--yes"},
                                      QStringList{"--export-banks", csv, "--demo"},
                                      QStringList{"--export-banks", csv, "--remote", "8044"},
+                                     QStringList{"--export-banks", csv, "--mqtt", "localhost"},
                                      QStringList{"--export-banks", csv, "stray"}}) {
         QCOMPARE(orvendal(base + extra).status, 2);
         QVERIFY2(!QFile::exists(csv), qPrintable(extra.join(' ')));
@@ -293,6 +299,38 @@ void TestCommandLine::remotePanelForOneRun()
     // Nothing but the token was added to the settings.
     QSettings written(home.configFile(), QSettings::IniFormat);
     QCOMPARE(written.value(QStringLiteral("Config/Remote_Token")).toString(), match.captured(3));
+}
+
+void TestCommandLine::mqttForOneRun()
+{
+    // --mqtt: online and polling while the program runs, offline after it,
+    // and nothing of it in the settings.
+    if (MqttTestBroker::program().isEmpty())
+        QSKIP("mosquitto is not installed");
+    SimOnPty sim;
+    QVERIFY(sim.up());
+    ProgramHome home;
+    QVERIFY(home.pointAt(sim.path));
+    QTemporaryDir dir;
+    MqttTestBroker broker(dir.path());
+    QString error;
+    QVERIFY2(broker.start(&error), qPrintable(error));
+    MqttTestSubscriber sub(broker.port(), {QStringLiteral("orvendal/#")});
+    QProcess program;
+    program.setProcessEnvironment(home.environment());
+    program.start(QStringLiteral(ORVENDAL_PROGRAM), {QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+    QTRY_COMPARE_WITH_TIMEOUT(sub.last(QStringLiteral("orvendal/status")), QByteArray("online"), 30000);
+    const auto link = [&sub] {
+        return QJsonDocument::fromJson(sub.last(QStringLiteral("orvendal/link"))).object().value(QStringLiteral("state")).toString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(link(), QStringLiteral("polling"), 30000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(30000));
+    QTRY_COMPARE(sub.last(QStringLiteral("orvendal/status")), QByteArray("offline"));
+    QCOMPARE(link(), QStringLiteral("ended"));
+    QSettings written(home.configFile(), QSettings::IniFormat);
+    for (const QString &key : written.allKeys())
+        QVERIFY2(!key.contains(QLatin1String("Mqtt")), qPrintable(key));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

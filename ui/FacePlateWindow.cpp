@@ -15,6 +15,7 @@
 #include "ui/RecordingDialog.h"
 #include "ui/RemoteAccessDialog.h"
 #include "ui/AlertsDialog.h"
+#include "ui/MqttDialog.h"
 #include "ui/MemoryTransfer.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/SerialDeviceDialog.h"
@@ -166,6 +167,10 @@ void FacePlateWindow::buildMenus()
         {QStringLiteral("mnuRecording"), [this] {
              if (m_w.recording)
                  RecordingDialog(m_w.recording, m_w.store, this).exec();
+         }},
+        {QStringLiteral("mnuMqtt"), [this] {
+             if (m_w.mqtt)
+                 MqttDialog(m_w.mqtt, m_w.store, this).exec();
          }},
         {QStringLiteral("mnuAuxDisp"), [this] { showAuxDisplay(); }},
         {QStringLiteral("mnuTalkgroupActivity"), [this] { m_views->showActivity(); }},

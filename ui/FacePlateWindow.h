@@ -13,6 +13,7 @@
 class RemoteServer;
 class AlertEngine;
 class RecordingControl;
+class MqttPublisher;
 class AuxDisplayModel;
 class AuxDisplayWindow;
 class CommPort;
@@ -58,6 +59,7 @@ public:
         Theme *theme = nullptr;                    // View, Theme
         AlertEngine *alerts = nullptr;             // the alert rules, if any
         RecordingControl *recording = nullptr;     // per-call recordings, if any
+        MqttPublisher *mqtt = nullptr;             // events for home automation, if any
     };
 
     explicit FacePlateWindow(const Wiring &wiring, QWidget *parent = nullptr);

@@ -30,6 +30,7 @@ const QList<Entry> &entries()
         {"mnuOptions", "mnuRemoteAccess", "Remote Access...", {}},
         {"mnuOptions", "mnuAlerts", "Alerts...", {}},
         {"mnuOptions", "mnuRecording", "Recording...", {}},
+        {"mnuOptions", "mnuMqtt", "MQTT...", {}},
         {"SCAN_FUNCTIONS", "Manual", "Manual Mode", {}},
         {"SCAN_FUNCTIONS", "ScanMode", "Scan Mode", {}},
         {"SCAN_FUNCTIONS", "Search", "Search Mode", {}},
