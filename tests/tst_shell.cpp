@@ -1,6 +1,5 @@
 // The faceplate window and the shell around it: its parts, keys and menus,
 // help, the about box, the splash, and opening the editors.
-
 #include "WindowRig.h"
 #include "scanner/AuxDisplayModel.h"
 #include "ui/AuxDisplayWindow.h"
@@ -8,6 +7,7 @@
 #include "data/EditorModels.h"
 #include "ui/ScannerBankEditor.h"
 #include "ui/TalkGroupsEditor.h"
+#include "scanner/DisplayWords.h"
 #include "ui/FacePlateWindow.h"
 #include "ui/AboutDialog.h"
 #include "ui/Help.h"
@@ -241,7 +241,7 @@ void TestShell::windowParts()
         auto *edit = window.findChild<QLineEdit *>(name);
         QVERIFY2(edit, qPrintable(name));
         QVERIFY(edit->isReadOnly());
-        QCOMPARE(edit->accessibleName(), name);
+        QCOMPARE(edit->accessibleName(), DisplayWords::fieldName(DisplayModel::Field(f))); // its meaning, not its name
         QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
         QCOMPARE(edit->text(), DisplayModel::designText(DisplayModel::Field(f)));
     }
@@ -251,7 +251,7 @@ void TestShell::windowParts()
 
     QLineEdit *status = window.findChild<QLineEdit *>(QStringLiteral("StatusLine"));
     QVERIFY(status);
-    QCOMPARE(status->accessibleName(), QStringLiteral("StatusLine"));
+    QCOMPARE(status->accessibleName(), QStringLiteral("Status line"));
     QCOMPARE(status->text(), DisplayModel::kStatusDesignText);
     for (const char *legend : {"labelREMOTE", "labelPRI", "labelALERT", "labelLO", "labelCLR", "label11", "label20",
                                "Text17", "Text18", "Text19", "Text20", "Text21", "Text22"})
