@@ -10,6 +10,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -48,6 +49,28 @@ QString labelFor(QWidget *control)
     return {};
 }
 
+// The label just before the control in a row of its layout.
+QString labelBefore(QLayout *layout, QWidget *control)
+{
+    if (!layout)
+        return {};
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        if (item->widget() == control) {
+            for (int j = i - 1; j >= 0; --j) {
+                if (auto *label = qobject_cast<QLabel *>(layout->itemAt(j)->widget()))
+                    return plain(label->text());
+                if (layout->itemAt(j)->widget())
+                    return {}; // another control stands between
+            }
+            return {};
+        }
+        if (const QString found = labelBefore(item->layout(), control); !found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
 bool isControl(QWidget *w)
 {
     return qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
@@ -74,6 +97,8 @@ QString AccessibleNames::nameFor(QWidget *control)
     if (auto *box = qobject_cast<QGroupBox *>(control))
         return plain(box->title());
     QString name = labelFor(control);
+    if (name.isEmpty() && control->parentWidget())
+        name = labelBefore(control->parentWidget()->layout(), control);
     if (name.isEmpty())
         name = plain(control->toolTip());
     if (name.isEmpty()) {

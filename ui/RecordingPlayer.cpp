@@ -28,6 +28,7 @@ RecordingPlayer::RecordingPlayer(MessageFn message, QWidget *parent)
     m_stop->setEnabled(false);
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("sldPosition"));
+    m_slider->setAccessibleName(QStringLiteral("Position in the recording"));
     m_slider->setEnabled(false);
     // Dragging seeks once, where the knob is let go; clicks and keys at once.
     m_slider->setTracking(false);

@@ -111,6 +111,23 @@ def focus_faceplate():
     subprocess.run(["xdotool", "search", "--name", "VKS-4410 Valkes", "windowfocus", "--sync"], check=False)
 
 
+def choose(app, menu_key, item):
+    """Opens a menu with its Alt key and moves down to the item, as a
+    keyboard user does; True once it is chosen."""
+    focus_faceplate()
+    key(menu_key)
+    for _ in range(15):
+        if any(n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == item and
+               (n.getState().contains(pyatspi.STATE_SELECTED) or n.getState().contains(pyatspi.STATE_FOCUSED))
+               for n in walk(app)):
+            key("Return")
+            return True
+        key("Down")
+    key("Escape")
+    failures.append("%s cannot be reached from the keyboard" % item)
+    return False
+
+
 def main():
     program = sys.argv[1]
     home = tempfile.mkdtemp(prefix="orvendal-a11y-")
@@ -181,6 +198,19 @@ def main():
         key("ctrl+t")
         wait_for("the talkgroup editor", lambda: window(app, "TalkGroups") and window(app, "TalkGroups").childCount)
         check_names(app, "editors")
+
+        # Every window of the View menu, and every dialog of the Options menu
+        # (closed again with Escape), reached from the keyboard.
+        for item in ("Talkgroup Activity", "Activity Statistics", "Serial Monitor"):
+            if choose(app, "alt+v", item):
+                time.sleep(1.5)
+                check_names(app, item)
+        for item in ("Remote Access...", "Alerts...", "Recording...", "MQTT..."):
+            if choose(app, "alt+o", item):
+                time.sleep(1.5)
+                check_names(app, item)
+                key("Escape")
+                time.sleep(0.5)
     finally:
         prog.send_signal(signal.SIGTERM)
         try:
