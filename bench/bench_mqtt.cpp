@@ -14,7 +14,7 @@
 #include "MqttTestBroker.h"
 #include "MqttTestSubscriber.h"
 #include "SessionRig.h"
-#include "SimCommPort.h"
+#include "BenchPolling.h"
 #include "alerts/MqttPublisher.h"
 #include "scanner/CallTracker.h"
 
@@ -30,25 +30,8 @@
 
 namespace {
 
-class TimedSimPort : public SimCommPort
-{
-public:
-    QList<qint64> reads;
-
-protected:
-    QByteArray readDevice() override
-    {
-        reads.append(Bench::monotonicNs());
-        return SimCommPort::readDevice();
-    }
-};
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using Bench::TimedSimPort;
+using Bench::runFor;
 
 bool waitFor(const std::function<bool()> &done, int ms)
 {

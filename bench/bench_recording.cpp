@@ -9,7 +9,7 @@
 
 #include "BenchSupport.h"
 #include "SessionRig.h"
-#include "SimCommPort.h"
+#include "BenchPolling.h"
 #include "scanner/CallTracker.h"
 #include "recording/Recorder.h"
 #include "recording/ToneGenerator.h"
@@ -23,26 +23,8 @@
 
 namespace {
 
-// The simulator's port, noting when each poll turn reads it.
-class TimedSimPort : public SimCommPort
-{
-public:
-    QList<qint64> reads;
-
-protected:
-    QByteArray readDevice() override
-    {
-        reads.append(Bench::monotonicNs());
-        return SimCommPort::readDevice();
-    }
-};
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using Bench::TimedSimPort;
+using Bench::runFor;
 
 struct Phase
 {

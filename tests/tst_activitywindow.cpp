@@ -3,6 +3,7 @@
 // opening its folder and deleting it.
 
 #include "ActivityChecks.h"
+#include "SoundServer.h"
 #include "TestSupport.h"
 #include "data/ActivityModels.h"
 #include "data/ChannelDatabase.h"
@@ -119,15 +120,13 @@ class TestActivityWindow : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void rowsWithRecordingsAreMarked();
     void playStopAndSeek();
     void missingOrBrokenFileIsSaid();
     void openFolderAndDelete();
 
 private:
-    QTemporaryDir m_runtime;
-    QProcess m_server;
+    SoundServer m_server;
     bool m_sound = false;
 };
 
@@ -136,38 +135,8 @@ void TestActivityWindow::initTestCase()
     RecordingPlayer::chooseBackend(); // as the program does
     // A sound server of our own with a null sink to play into, where
     // PulseAudio is installed; playback states are checked only with it.
-    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (pulseaudio.isEmpty() || !m_runtime.isValid())
-        return;
-    const QString socket = m_runtime.filePath(QStringLiteral("native"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_runtime.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), m_runtime.filePath(QStringLiteral("pulse")));
-    m_server.setProcessEnvironment(env);
-    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_server.start(pulseaudio, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
-                                QStringLiteral("--use-pid-file=no"), QStringLiteral("--system=false"),
-                                QStringLiteral("--log-level=error"), QStringLiteral("-L"),
-                                QStringLiteral("module-null-sink sink_name=orvendal_test"), QStringLiteral("-L"),
-                                QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket)});
-    if (!m_server.waitForStarted())
-        return;
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket) || m_server.state() == QProcess::NotRunning, 10000);
-    m_sound = m_server.state() != QProcess::NotRunning;
-    if (m_sound) {
-        qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-        qputenv("PULSE_RUNTIME_PATH", m_runtime.filePath(QStringLiteral("pulse")).toLocal8Bit());
-    }
-}
-
-void TestActivityWindow::cleanupTestCase()
-{
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000))
-            m_server.kill();
-    }
+    QString why;
+    m_sound = m_server.start({}, &why);
 }
 
 // The recorded call shows its length; a recording without its call's row is

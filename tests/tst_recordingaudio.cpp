@@ -2,6 +2,7 @@
 // null sink whose monitor is the input, and a tone played into it.
 
 #include "RecordingRig.h"
+#include "SoundServer.h"
 #include "recording/QtAudioInput.h"
 
 #include <QProcess>
@@ -19,56 +20,22 @@ class TestRecordingAudio : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void toneThroughTheSoundServer();
     void inputRemovedAndBack();
 
 private:
-    QTemporaryDir m_runtime;
-    QProcess m_server;
+    SoundServer m_sound;
 };
 
 void TestRecordingAudio::initTestCase()
 {
-    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pacat")).isEmpty())
-        QSKIP("pulseaudio and pacat are needed (Debian: pulseaudio pulseaudio-utils)");
-    QVERIFY(m_runtime.isValid());
-    const QString socket = m_runtime.filePath(QStringLiteral("native"));
-    // A server of our own: its own runtime folder and socket, nothing of the
-    // user's session; as root (CI) it warns and runs.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_runtime.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), m_runtime.filePath(QStringLiteral("pulse")));
-    m_server.setProcessEnvironment(env);
-    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_server.start(pulseaudio, {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
-                                QStringLiteral("--use-pid-file=no"), QStringLiteral("--system=false"),
-                                QStringLiteral("--log-level=error"),
-                                // The sink and its input first: once the socket is there,
-                                // so are they. Qt lists no monitor sources, so the
-                                // monitor is remapped to a source of its own.
-                                QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=orvendal_test"),
-                                QStringLiteral("-L"), QStringLiteral("module-remap-source master=orvendal_test.monitor "
-                                                                     "source_name=orvendal_input"),
-                                QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket)});
-    QVERIFY(m_server.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket) || m_server.state() == QProcess::NotRunning, 10000);
-    if (m_server.state() == QProcess::NotRunning)
-        QSKIP("pulseaudio would not start here");
-    // Before anything of Qt Multimedia runs: this server and no other.
-    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
-    qputenv("PULSE_RUNTIME_PATH", m_runtime.filePath(QStringLiteral("pulse")).toLocal8Bit());
-}
-
-void TestRecordingAudio::cleanupTestCase()
-{
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000))
-            m_server.kill();
-    }
+    if (QStandardPaths::findExecutable(QStringLiteral("pacat")).isEmpty())
+        QSKIP("pacat is needed (Debian: pulseaudio-utils)");
+    // Qt lists no monitor sources, so the sink's monitor is remapped to a
+    // source of its own.
+    QString why;
+    if (!m_sound.start({QStringLiteral("module-remap-source master=orvendal_test.monitor source_name=orvendal_input")}, &why))
+        QSKIP(qPrintable(why));
 }
 
 // A 1 kHz tone played into the null sink during a call: the call's file
