@@ -153,6 +153,8 @@ void MqttConnection::attempt()
 
 void MqttConnection::resolved(const QHostInfo &info)
 {
+    if (info.lookupId() != m_lookupId)
+        return; // a lookup given up on (another host asked for since) answering late
     m_lookupId = -1;
     if (!m_running || m_mosq)
         return;

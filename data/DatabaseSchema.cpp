@@ -26,7 +26,10 @@ int userVersion(QSqlDatabase db, bool *ok, bool *busy)
 }
 
 // Runs the statements in one transaction; on failure nothing of them stays.
-bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *error, bool *busy)
+// With fromVersion, only while the file is still at that version once the
+// write lock is held: another program opening the same file at the same
+// moment may have taken the step already.
+bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *error, bool *busy, int fromVersion = -1)
 {
     auto fail = [&](const QSqlError &e) {
         *error = e.text();
@@ -38,6 +41,14 @@ bool runInTransaction(QSqlDatabase db, const QStringList &statements, QString *e
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return fail(q.lastError());
+    if (fromVersion >= 0) {
+        if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+            return fail(q.lastError());
+        const bool taken = q.value(0).toInt() != fromVersion;
+        q.finish();
+        if (taken)
+            return q.exec(QStringLiteral("COMMIT")) || fail(q.lastError());
+    }
     for (const QString &statement : statements) {
         if (!q.exec(statement)) {
             const QSqlError e = q.lastError();
@@ -237,7 +248,7 @@ bool DatabaseSchema::migrate(QSqlDatabase db, int from, QString *error, bool *bu
         break;
     }
     step << QStringLiteral("PRAGMA user_version=%1").arg(from + 1);
-    return runInTransaction(db, step, error, busy);
+    return runInTransaction(db, step, error, busy, from);
 }
 
 bool DatabaseSchema::createMissing(QSqlDatabase db, QString *error, bool *busy)

@@ -47,9 +47,11 @@ public:
     // left half done. *busy (when given) tells whether it failed only
     // because another connection held the file locked.
     static bool prepare(QSqlDatabase db, const QString &path, QString *error, bool *busy = nullptr);
+    // One step, from version from to the next; nothing when the file has
+    // moved on meanwhile (another program opening it took the step).
+    static bool migrate(QSqlDatabase db, int from, QString *error, bool *busy);
 
 private:
     static QString s_file;
-    static bool migrate(QSqlDatabase db, int from, QString *error, bool *busy);
     static bool createMissing(QSqlDatabase db, QString *error, bool *busy);
 };

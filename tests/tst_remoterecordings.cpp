@@ -273,7 +273,9 @@ private slots:
         const qint64 grew = peakKb() - peakBefore;
         qInfo("100 MB streamed in %lld ms; the event loop waited at most %lld ms; peak memory grew %lld kB",
               clock.elapsed(), longestGap, grew);
+#ifndef __SANITIZE_ADDRESS__ // whose quarantine keeps every freed piece for a while
         QVERIFY2(grew < 16 * 1024, qPrintable(QString::number(grew)));
+#endif
         QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
     }
 
