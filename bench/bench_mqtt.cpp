@@ -94,10 +94,7 @@ void latency(int count, MqttTestBroker &broker)
                 qint64(ms.size()), count, Bench::quantile(ms, 0.5), Bench::quantile(ms, 0.99), Bench::quantile(ms, 1.0));
 }
 
-struct Phase
-{
-    double cores = 0, p50 = 0, p99 = 0, max = 0;
-};
+using Phase = Bench::PollingFigures;
 
 void lateness(int seconds, int rounds, MqttTestBroker &broker)
 {
@@ -134,18 +131,7 @@ void lateness(int seconds, int rounds, MqttTestBroker &broker)
             waitFor([&] { return publisher->connection().isConnected(); }, 10000);
             broker.stop();
         }
-        port.reads.clear();
-        const double cpu0 = Bench::cpuSeconds();
-        const qint64 t0 = Bench::monotonicNs();
-        runFor(seconds * 1000);
-        Phase p;
-        p.cores = (Bench::cpuSeconds() - cpu0) / ((Bench::monotonicNs() - t0) / 1e9);
-        QList<double> late;
-        for (qsizetype i = 1; i < port.reads.size(); ++i)
-            late << std::max(0.0, (port.reads.at(i) - port.reads.at(i - 1)) / 1e6 - PollLoop::kTurnMillis);
-        p.p50 = Bench::quantile(late, 0.5);
-        p.p99 = Bench::quantile(late, 0.99);
-        p.max = Bench::quantile(late, 1.0);
+        const Phase p = Bench::measurePolling(port, seconds * 1000);
         phases[kind].append(p);
         std::printf("%-24s %.4f cores  turn late p50 %.2f ms  p99 %.2f ms  max %.2f ms  (%lld turns)%s\n",
                     names[kind], p.cores, p.p50, p.p99, p.max,

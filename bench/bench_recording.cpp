@@ -26,10 +26,8 @@ namespace {
 using Bench::TimedSimPort;
 using Bench::runFor;
 
-struct Phase
+struct Phase : Bench::PollingFigures
 {
-    double cores = 0;
-    double p50 = 0, p99 = 0, max = 0;
     int calls = 0;
     qint64 dropped = 0;
 };
@@ -76,18 +74,8 @@ int main(int argc, char *argv[])
             QObject::connect(recorder.get(), &Recorder::recordingFinished, [&calls] { ++calls; });
             recorder->start();
         }
-        port.reads.clear();
-        const double cpu0 = Bench::cpuSeconds();
-        const qint64 t0 = Bench::monotonicNs();
-        runFor(seconds * 1000);
         Phase p;
-        p.cores = (Bench::cpuSeconds() - cpu0) / ((Bench::monotonicNs() - t0) / 1e9);
-        QList<double> late;
-        for (qsizetype i = 1; i < port.reads.size(); ++i)
-            late << std::max(0.0, (port.reads.at(i) - port.reads.at(i - 1)) / 1e6 - PollLoop::kTurnMillis);
-        p.p50 = Bench::quantile(late, 0.5);
-        p.p99 = Bench::quantile(late, 0.99);
-        p.max = Bench::quantile(late, 1.0);
+        static_cast<Bench::PollingFigures &>(p) = Bench::measurePolling(port, seconds * 1000);
         if (recorder) {
             p.dropped = recorder->droppedBlocks();
             recorder.reset(); // a call under way is finished
