@@ -1,10 +1,12 @@
 #pragma once
 
 #include "BenchSupport.h"
+#include "SessionRig.h"
 #include "SimCommPort.h"
 #include "scanner/PollLoop.h"
 
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 // For the benchmarks that poll the simulator and time the turns.
@@ -31,6 +33,29 @@ inline void runFor(int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+// A session polling the simulator at 9600 bit/s, its turns timed.
+struct PollingRig
+{
+    QTemporaryDir dir;
+    TempSettings store;
+    bool configured = [this] {
+        store->setValue("Config/Com_Port", "1");
+        store->setValue("Config/Com_Speed", "9600");
+        return true;
+    }();
+    TimedSimPort port;
+    const QString db = dir.filePath(QStringLiteral("Orvendal.db"));
+    SessionParts parts{&port, store.store.get(), db};
+    ScriptedPrompt none;
+
+    PollingRig()
+    {
+        parts.session.setPrompt(none.fn());
+        port.open();
+        parts.session.startPolling();
+    }
+};
 
 // A phase of polling: the cores used, and how late the turns came (in ms
 // past the poll interval).

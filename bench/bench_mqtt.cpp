@@ -98,17 +98,10 @@ using Phase = Bench::PollingFigures;
 
 void lateness(int seconds, int rounds, MqttTestBroker &broker)
 {
-    QTemporaryDir dir;
-    TempSettings store;
-    store->setValue("Config/Com_Port", "1");
-    store->setValue("Config/Com_Speed", "9600");
-    TimedSimPort port;
-    const QString db = dir.filePath(QStringLiteral("Orvendal.db"));
-    SessionParts parts(&port, store.store.get(), db);
-    ScriptedPrompt none;
-    parts.session.setPrompt(none.fn());
-    port.open();
-    parts.session.startPolling();
+    Bench::PollingRig rig;
+    TimedSimPort &port = rig.port;
+    SessionParts &parts = rig.parts;
+    const QString &db = rig.db;
     CallTracker tracker(&parts.session);
     runFor(2000); // settled
 

@@ -40,17 +40,11 @@ int main(int argc, char *argv[])
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
 
-    QTemporaryDir dir;
-    TempSettings store;
-    store->setValue("Config/Com_Port", "1");
-    store->setValue("Config/Com_Speed", "9600");
-    TimedSimPort port;
-    const QString db = dir.filePath(QStringLiteral("Orvendal.db"));
-    SessionParts parts(&port, store.store.get(), db);
-    ScriptedPrompt none;
-    parts.session.setPrompt(none.fn());
-    port.open();
-    parts.session.startPolling();
+    Bench::PollingRig rig;
+    QTemporaryDir &dir = rig.dir;
+    TimedSimPort &port = rig.port;
+    SessionParts &parts = rig.parts;
+    const QString &db = rig.db;
     runFor(2000); // settled
 
     RecordingSettings settings;
